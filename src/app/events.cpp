@@ -1,0 +1,122 @@
+#include "app/main_window.h"
+
+#include <algorithm>
+
+namespace varkelon {
+
+namespace {
+
+bool receives_input(const Control* c) { return c != nullptr && c->enabled && c->visible; }
+
+} // namespace
+
+void Form1::key_down(int key_code, int mask) {
+    if (loaded_) {
+        Form_KeyDown(key_code, mask);
+    }
+}
+
+void Form1::key_up(int key_code, int mask) {
+    if (loaded_) {
+        Form_KeyUp(key_code, mask);
+    }
+}
+
+bool Form1::reacts_to_mouse(const ControlId& id) const {
+    static constexpr std::string_view kMouseControls[] = {"key",       "Command17", "Command1",
+                                                           "Command4",  "Command10", "Command9",
+                                                           "Command27"};
+    return std::find(std::begin(kMouseControls), std::end(kMouseControls), id.name) !=
+           std::end(kMouseControls);
+}
+
+void Form1::mouse_down(const ControlId& id, int button, int mask) {
+    if (!loaded_ || !receives_input(controls.find(id))) {
+        return;
+    }
+    if (id.name == "key") {
+        key_MouseDown(id.index, button, mask);
+    } else if (id.name == "Command17") {
+        Command17_MouseDown(id.index, button, mask);
+    }
+}
+
+void Form1::mouse_up(const ControlId& id, int button, int mask) {
+    // The release goes to the control where the press began, even if that
+    // control has been disabled or hidden in the meantime.
+    if (!loaded_ || controls.find(id) == nullptr) {
+        return;
+    }
+    if (id.name == "key") {
+        key_MouseUp(id.index, button, mask);
+    } else if (id.name == "Command17") {
+        Command17_MouseUp(id.index, button, mask);
+    }
+}
+
+void Form1::click(const ControlId& id) {
+    Control* c = controls.find(id);
+    if (!loaded_ || !receives_input(c)) {
+        return;
+    }
+    if (id.name == "device") {
+        select_midi_device(id.index);
+    } else if (id.name == "chan") {
+        c->checked = !c->checked;
+    } else if (id.name == "base") {
+        frame_.show_help();
+    } else if (id.name == "oprog") {
+        frame_.show_about();
+    } else if (id.name == "vyhod") {
+        frame_.exit_program();
+    }
+}
+
+void Form1::dbl_click(const ControlId& id) {
+    if (!loaded_ || !receives_input(controls.find(id))) {
+        return;
+    }
+}
+
+void Form1::scroll(const ControlId& id, int value) {
+    Control* c = controls.find(id);
+    if (!loaded_ || !receives_input(c) || c->kind != ControlKind::HScrollBar) {
+        return;
+    }
+    set_scroll_value(*c, std::clamp(value, c->min, c->max));
+}
+
+void Form1::set_scroll_value(Control& slider, int value) {
+    if (slider.value == value) {
+        return;
+    }
+    slider.value = value;
+    if (!loaded_) {
+        return;
+    }
+    if (slider.id.name == "HScroll1") {
+        octave_changed();
+    } else {
+        scroll_changed(slider);
+    }
+}
+
+void Form1::type_text(const ControlId& id, const std::string& text) {
+    Control* c = controls.find(id);
+    if (loaded_ && c != nullptr && c->kind == ControlKind::TextBox) {
+        c->text = text;
+    }
+}
+
+void Form1::timer_tick(TimerId which) {
+    if (!loaded_) {
+        return;
+    }
+    if (which == TimerId::Timer1 && timer1.enabled) {
+        timer1_tick();
+    } else if (which == TimerId::Timer2 && timer2.enabled) {
+        timer2_tick();
+    }
+}
+
+} // namespace varkelon

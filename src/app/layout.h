@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/controls.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace varkelon {
+
+inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int kForm1ClientWidth = 8865; // twips
+inline constexpr int kForm1ClientHeight = 5505;
+inline constexpr int kKeyCount = 37;
+inline constexpr int kPadCount = 8;
+inline constexpr int kDeviceItems = 11; // the mapper and at most ten ports
+
+inline constexpr const char* kProgramTitle = "Варкелон";
+inline constexpr const char* kForm1Caption = " Варкелон";
+
+// Every control of the main window in its design state, in stacking order.
+std::vector<Control> make_form1_controls();
+
+// The two timers of the main window in their design state.
+ModelTimer make_timer1();
+ModelTimer make_timer2();
+
+// A key is black when its position in the octave is 1, 3, 6, 8 or 10.
+constexpr bool is_black_key(int k) {
+    const int p = k % 12;
+    return p == 1 || p == 3 || p == 6 || p == 8 || p == 10;
+}
+
+// Captions of the 37 keys: the computer key that plays each.
+extern const std::array<const char*, kKeyCount> kKeyCaptions;
+// Captions of the eight drum pads.
+extern const std::array<const char*, kPadCount> kPadCaptions;
+
+} // namespace varkelon

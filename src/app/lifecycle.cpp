@@ -1,0 +1,119 @@
+#include "app/layout.h"
+#include "app/main_window.h"
+
+namespace varkelon {
+
+Form1::Form1(MidiSystem& midi, SettingsStore& settings, StyleFileSource& style_file,
+             Dialogs& dialogs, FrameCommands& frame)
+    : controls(make_form1_controls()),
+      timer1(make_timer1()),
+      timer2(make_timer2()),
+      midi_(midi),
+      settings_(settings),
+      style_file_(style_file),
+      dialogs_(dialogs),
+      frame_(frame) {
+    for (int k = 0; k < kKeyCount; ++k) {
+        keys_[static_cast<std::size_t>(k)] = &controls.at("key", k);
+    }
+    for (int i = 0; i < kPadCount; ++i) {
+        pads_[static_cast<std::size_t>(i)] = &controls.at("Command17", i);
+    }
+    for (int i = 0; i < kDeviceItems; ++i) {
+        devices_[static_cast<std::size_t>(i)] = &controls.at("device", i);
+    }
+}
+
+// The start-up sequence: every panel gets its start state in one fixed order,
+// and later steps depend on what earlier ones have (or have not yet) set.
+void Form1::load() {
+    loaded_ = true;
+
+    fill_device_menu();
+    select_midi_device(0);
+    controls.at("chan", 0).checked = true;
+    timer1.set_enabled(false); // ticks only once the transport starts it
+    r.sttil = 1;
+
+    // Sounds of the live chord: bass on channel 14, chord notes on channel 15.
+    send_short_message(0xCD, 34, 0);
+    send_short_message(0xCE, 51, 0);
+
+    r.demo_step = 0;
+    // The copies that the end of the demonstration restores.
+    r.sttil1 = r.sttil;
+    r.saved_accomp_mode = r.accomp_mode;
+    r.saved_program = r.solo_program;
+    r.saved_octave = r.octave;
+    r.demo_running = kFalse;
+
+    // Moves the slider from its design value 0, so its change handling runs
+    // here: the preview note goes out while the master level is still 0.
+    r.octave = 4;
+    show_octave();
+
+    for (int i = 0; i < kPadCount; ++i) {
+        pad(i).back_color = colors::kWhite;
+    }
+
+    r.solo_volume = 100;
+    r.accomp_volume = 100;
+    r.master_volume = 100;
+    for (const char* name : {"HScroll2", "HScroll3", "HScroll4"}) {
+        Control& slider = controls.at(name);
+        set_scroll_value(slider, 100);
+        show_level(slider);
+    }
+
+    controls.at("chan", 1).checked = true;
+    r.note_names = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    refresh_key_tooltips();
+
+    r.style_count = 7;
+    r.style_names = {"Поп", "Диско", "Кантри", "Техно", "Полька", "Хардрок", "Хеви метал", ""};
+    controls.at("Picture4").picture = pictures::kLampsDark;
+    controls.at("Picture5").picture = pictures::kLampsDark;
+
+    left = read_position(settings_, "left1", 3000);
+    top = read_position(settings_, "top1", 3000);
+
+    const auto file = style_file_.read();
+    style_bytes_ = file.bytes;
+    style_file_open_ = file.status == StyleFileSource::Status::Ok;
+
+    r.solo_program = 0;
+
+    r.style_header_size = 2;
+    r.rhythm_running = kFalse;
+    r.sync_armed = kFalse;
+    for (const char* name : {"Command3", "Command2", "Command7"}) {
+        controls.at(name).back_color = colors::kButtonFace;
+    }
+    r.accomp_mode = kFalse;
+    r.accomp_active = kFalse;
+    r.stream_pos = static_cast<std::int16_t>(r.style_start + 1 + r.style_header_size);
+    r.tick_in_bar = 0;
+
+    for (int k = 0; k < kKeyCount; ++k) {
+        if (!is_black_key(k)) {
+            key(k).back_color = colors::kWhite;
+        }
+    }
+    paint_black_keys();
+}
+
+void Form1::unload() {
+    if (!loaded_) {
+        return;
+    }
+    close_midi_port();
+    style_bytes_.clear();
+    style_file_open_ = false;
+    write_position(settings_, "left1", left);
+    write_position(settings_, "top1", top);
+    timer1.set_enabled(false);
+    timer2.set_enabled(false);
+    loaded_ = false;
+}
+
+} // namespace varkelon

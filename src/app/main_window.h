@@ -1,0 +1,216 @@
+#pragma once
+
+// Form1: the main window of the instrument as the core sees it. It holds the
+// state register and the control model, and every operation of the system is
+// one of its member functions. The definitions live with their subsystem:
+//   app/         load, unload, event routing, the register
+//   midi/        the port, levels, velocity rules
+//   keyboard/    key map, notes and key colours, chord entry, drum pads
+//   engine/      pattern player, transport
+//   instruments/ octave and instrument display
+// Operations take no arguments and work on the register, as the handlers of
+// the window do; only the event entry points carry the event's data.
+
+#include "app/controls.h"
+#include "app/ports.h"
+#include "midi/midi_port.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varkelon {
+
+inline constexpr std::int16_t kTrue = -1; // flags of the register are 16-bit 0 / -1
+inline constexpr std::int16_t kFalse = 0;
+inline constexpr std::int16_t kNoKey = 45;
+
+// Modifier mask of key and mouse events.
+inline constexpr int kShift = 1;
+inline constexpr int kCtrl = 2;
+inline constexpr int kAlt = 4;
+
+// Mouse buttons.
+inline constexpr int kLeftButton = 1;
+inline constexpr int kRightButton = 2;
+inline constexpr int kMiddleButton = 4;
+
+// The commands of the menu bar that reach beyond the main window.
+class FrameCommands {
+public:
+    virtual ~FrameCommands() = default;
+    virtual void show_help() = 0;  // "Помощь"
+    virtual void show_about() = 0; // "О программе"
+    virtual void exit_program() = 0; // "Выход"
+};
+
+// The shared variables of the main window, with their types and start values.
+struct Form1Register {
+    std::int32_t midi_out_handle = 0; // 1 while a port is open, else 0
+    std::int32_t midi_device_id = 0;
+    std::int32_t midi_device_count = 0;
+    std::int16_t solo_volume = 0;
+    std::int16_t accomp_volume = 0;
+    std::int16_t master_volume = 0;
+    std::int16_t key_index = 0;
+    std::int16_t shift_state = 0;
+    std::int16_t pad_index = 0;
+    std::array<std::string, 12> note_names{};
+    std::int16_t chord_root = 0;
+    std::int16_t chord_minor = 0;
+    std::int16_t demo_running = kFalse;
+    std::int16_t demo_step = 0;
+    std::uint8_t sttil = 0;
+    std::uint8_t sttil1 = 0;
+    std::uint8_t style_count = 0;
+    std::array<std::string, 8> style_names{};
+    std::int16_t style_start = 0;
+    std::uint8_t style_header_size = 0;
+    std::int16_t stream_pos = 0;
+    std::uint8_t tick_in_bar = 0;
+    std::uint8_t event_status = 0;
+    std::uint8_t event_data1 = 0;
+    std::uint8_t event_data2 = 0;
+    std::array<std::array<std::int32_t, 3>, 16> replay_buffer{};
+    std::uint8_t replay_count = 0;
+    std::uint8_t chord_note = 0;
+    std::uint8_t scale_degree = 0;
+    std::uint8_t degree_semitone = 0;
+    std::uint8_t degree_octave = 0;
+    std::int32_t out_note = 0;
+    std::int16_t rhythm_running = kFalse;
+    std::int16_t sync_armed = kFalse;
+    std::int16_t accomp_mode = kFalse;
+    std::int16_t accomp_active = kFalse;
+    std::int16_t saved_accomp_mode = 0;
+    std::uint8_t tempo = 0;
+    std::uint8_t solo_program = 0;
+    std::array<std::string, 128> instrument_names{};
+    std::uint8_t saved_program = 0;
+    std::uint8_t octave = 0;
+    std::int16_t solo_base_note = 0;
+    std::uint8_t saved_octave = 0;
+
+    // The one press that the demonstration sounds an octave lower: its key,
+    // so that the key's release ends that note; kNoKey when none.
+    std::int16_t lowered_key = kNoKey;
+    // Set by the caller for the next solo_note_on only.
+    bool lower_next_press = false;
+
+    // The value of a variable by its name, as text ("-1", "48", "\"C\"");
+    // empty when there is no such variable.
+    std::optional<std::string> get(std::string_view name) const;
+};
+
+enum class TimerId : std::uint8_t { Timer1, Timer2 };
+
+class Form1 {
+public:
+    Form1(MidiSystem& midi, SettingsStore& settings, StyleFileSource& style_file,
+          Dialogs& dialogs, FrameCommands& frame);
+
+    Form1Register r;
+    ControlModel controls;
+    ModelTimer timer1;
+    ModelTimer timer2;
+    int left = 0; // window position in twips
+    int top = 0;
+
+    // --- lifecycle (app/lifecycle.cpp) ---
+    void load();
+    void unload();
+    bool loaded() const { return loaded_; }
+
+    // --- events from the view or varkelon-sim (app/events.cpp) ---
+    // A disabled or hidden control receives nothing; events without a
+    // handler have no effect.
+    void key_down(int key_code, int mask);
+    void key_up(int key_code, int mask);
+    void mouse_down(const ControlId& id, int button, int mask);
+    void mouse_up(const ControlId& id, int button, int mask);
+    void click(const ControlId& id);
+    void dbl_click(const ControlId& id);
+    void scroll(const ControlId& id, int value); // the user sets a slider
+    void type_text(const ControlId& id, const std::string& text);
+    void timer_tick(TimerId which); // delivered only while the timer is enabled
+    // True for controls whose handlers run on mouse press and release rather than on click.
+    bool reacts_to_mouse(const ControlId& id) const;
+
+    // Sets a slider's value; its change handler runs when the value changes,
+    // whether the user or the code sets it.
+    void set_scroll_value(Control& slider, int value);
+
+    Control& key(int k) { return *keys_[static_cast<std::size_t>(k)]; }
+    Control& pad(int i) { return *pads_[static_cast<std::size_t>(i)]; }
+    Control& device_item(int i) { return *devices_[static_cast<std::size_t>(i)]; }
+
+    // --- MIDI port (midi/midi_port.cpp) ---
+    void fill_device_menu();
+    void select_midi_device(int index);
+    void send_short_message(int status, int data1, int data2);
+    void close_midi_port(); // silences the open port first, so no note hangs there
+
+    // --- levels (midi/levels.cpp) ---
+    void scroll_changed(Control& slider); // HScroll2/3/4
+    void show_level(Control& slider);
+    int solo_velocity() const;
+    int chord_bass_velocity() const;
+    int chord_note_velocity() const;
+    int style_event_velocity(int data2) const;
+    void all_notes_off();
+    void send_solo_program();
+
+    // --- key map and input (keyboard/key_map.cpp) ---
+    static std::int16_t map_key_code(int key_code);
+    void Form_KeyDown(int key_code, int mask);
+    void Form_KeyUp(int key_code, int mask);
+    void key_MouseDown(int index, int button, int mask);
+    void key_MouseUp(int index, int button, int mask);
+    void refresh_key_tooltips();
+
+    // --- notes and key colours (keyboard/note_playing.cpp) ---
+    void press_key();
+    void release_key();
+    void solo_note_on();
+    void release_notes();
+    void paint_black_keys();
+    void paint_chord_keys();
+
+    // --- chord entry (keyboard/chord_entry.cpp) ---
+    void sound_chord();
+
+    // --- drum pads (keyboard/drum_pads.cpp) ---
+    void strike_pad();
+    void Command17_MouseDown(int index, int button, int mask);
+    void Command17_MouseUp(int index, int button, int mask);
+
+    // --- pattern player and transport (engine/) ---
+    void timer1_tick();
+    void timer2_tick();
+    void on_chord_key();
+
+    // --- octave (instruments/octave.cpp) ---
+    void show_octave();
+    void octave_changed();
+    void preview_instrument();
+
+private:
+    MidiSystem& midi_;
+    SettingsStore& settings_;
+    StyleFileSource& style_file_;
+    Dialogs& dialogs_;
+    FrameCommands& frame_;
+
+    bool loaded_ = false;
+    std::vector<std::uint8_t> style_bytes_; // the open style data file
+    bool style_file_open_ = false;
+
+    std::array<Control*, 37> keys_{};
+    std::array<Control*, 8> pads_{};
+    std::array<Control*, 11> devices_{};
+};
+
+} // namespace varkelon

@@ -1,0 +1,28 @@
+// The octave slider and the instrument preview.
+
+#include "app/main_window.h"
+
+namespace varkelon {
+
+void Form1::show_octave() {
+    controls.at("Frame4").caption = "Октава = " + std::to_string(r.octave - 4) + " ";
+    set_scroll_value(controls.at("HScroll1"), r.octave);
+    r.solo_base_note = static_cast<std::int16_t>(r.octave * 12);
+}
+
+void Form1::octave_changed() {
+    r.octave = static_cast<std::uint8_t>(controls.at("HScroll1").value);
+    r.saved_octave = r.octave;
+    show_octave();
+    timer2.set_enabled(true);
+    preview_instrument();
+    refresh_key_tooltips();
+}
+
+void Form1::preview_instrument() {
+    if (controls.at("chan", 0).checked && r.demo_running == kFalse) {
+        send_short_message(0x9F, r.octave * 12 + 12, r.master_volume);
+    }
+}
+
+} // namespace varkelon

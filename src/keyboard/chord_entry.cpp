@@ -1,0 +1,18 @@
+// The live chord of the twelve left keys in accompaniment mode.
+
+#include "app/main_window.h"
+
+namespace varkelon {
+
+void Form1::sound_chord() {
+    const int k = r.key_index;
+    const int lowered_third = r.shift_state; // Shift (1) makes the chord minor
+    const int bass = chord_bass_velocity();
+    const int chord = chord_note_velocity();
+    send_short_message(0x9D, 36 + k, bass);
+    send_short_message(0x9E, 60 + k, chord);
+    send_short_message(0x9E, 64 + k - lowered_third, chord);
+    send_short_message(0x9E, 67 + k, chord);
+}
+
+} // namespace varkelon

@@ -1,0 +1,79 @@
+// The three volume levels and the velocity rule of every kind of note.
+
+#include "app/main_window.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace varkelon {
+
+namespace {
+
+// Nearest integer, halves to the even neighbour (the default rounding mode).
+long nearest(double x) { return std::lrint(x); }
+
+struct LevelSlider {
+    const char* slider;
+    const char* label;
+    const char* text;
+    std::int16_t Form1Register::*level;
+};
+
+constexpr LevelSlider kLevelSliders[] = {
+    {"HScroll2", "Label3", "соло = ", &Form1Register::solo_volume},
+    {"HScroll3", "Label5", "аккомпанемент = ", &Form1Register::accomp_volume},
+    {"HScroll4", "Label9", "общая = ", &Form1Register::master_volume},
+};
+
+const LevelSlider* level_of(const Control& slider) {
+    for (const auto& l : kLevelSliders) {
+        if (slider.id.name == l.slider) {
+            return &l;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void Form1::scroll_changed(Control& slider) {
+    const LevelSlider* l = level_of(slider);
+    if (l == nullptr) {
+        return;
+    }
+    r.*(l->level) = static_cast<std::int16_t>(slider.value);
+    show_level(slider);
+}
+
+void Form1::show_level(Control& slider) {
+    const LevelSlider* l = level_of(slider);
+    if (l != nullptr) {
+        controls.at(l->label).caption = l->text + std::to_string(r.*(l->level)) + " ";
+    }
+}
+
+int Form1::solo_velocity() const { return r.solo_volume * r.master_volume / 127; }
+
+int Form1::chord_bass_velocity() const {
+    return static_cast<int>(nearest(r.accomp_volume * 100 / 127.0 * r.master_volume) / 127);
+}
+
+int Form1::chord_note_velocity() const {
+    return static_cast<int>(nearest(r.accomp_volume * 55 / 127.0 * r.master_volume) / 127);
+}
+
+int Form1::style_event_velocity(int data2) const {
+    const long v = nearest(data2 * r.accomp_volume / 128.0 * r.master_volume) / 128;
+    // A file byte above 127 would scale beyond a MIDI data byte.
+    return static_cast<int>(std::min(v, 127L));
+}
+
+void Form1::all_notes_off() {
+    for (int channel = 0; channel < 16; ++channel) {
+        send_short_message(0xB0 + channel, 123, 0);
+    }
+}
+
+void Form1::send_solo_program() { send_short_message(0xCF, r.solo_program, 0); }
+
+} // namespace varkelon

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varkelon {
+
+// Identifier of the default output ("MIDI Mapper"): the built-in synthesizer.
+inline constexpr int kMidiMapperId = -1;
+
+// The MIDI output as the core sees it. Sends are fire-and-forget; a send while
+// no port is open is lost quietly. Implementations never throw.
+class MidiSystem {
+public:
+    virtual ~MidiSystem() = default;
+    // Names of the system's output ports, device 0 first.
+    virtual std::vector<std::string> output_names() = 0;
+    // Opens device `id` (kMidiMapperId or 0..n-1); 0 on success, else a result code.
+    virtual int open(int id) = 0;
+    // One packed short message: status | data1 << 8 | data2 << 16.
+    virtual void send(std::uint32_t message) = 0;
+    // Closes the open port, if any.
+    virtual void close() = 0;
+};
+
+constexpr std::uint32_t pack_short_message(int status, int data1, int data2) {
+    return static_cast<std::uint32_t>(status & 0xFF) |
+           (static_cast<std::uint32_t>(data1 & 0xFF) << 8) |
+           (static_cast<std::uint32_t>(data2 & 0xFF) << 16);
+}
+
+} // namespace varkelon
