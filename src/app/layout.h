@@ -15,6 +15,10 @@ inline constexpr int kKeyCount = 37;
 inline constexpr int kPadCount = 8;
 inline constexpr int kDeviceItems = 11; // the mapper and at most ten ports
 
+// Where the main window stands when no position is saved (twips).
+inline constexpr int kForm1DefaultLeft = 3000;
+inline constexpr int kForm1DefaultTop = 3000;
+
 inline constexpr const char* kProgramTitle = "Варкелон";
 inline constexpr const char* kForm1Caption = " Варкелон";
 

@@ -74,8 +74,8 @@ void Form1::load() {
     controls.at("Picture4").picture = pictures::kLampsDark;
     controls.at("Picture5").picture = pictures::kLampsDark;
 
-    left = read_position(settings_, "left1", 3000);
-    top = read_position(settings_, "top1", 3000);
+    left = read_position(settings_, "left1", kForm1DefaultLeft);
+    top = read_position(settings_, "top1", kForm1DefaultTop);
 
     const auto file = style_file_.read();
     style_bytes_ = file.bytes;
