@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs one varkelon-sim script and compares its output with the expected
+# output beside it (NAME.sim -> NAME.out).
+#
+# Directives in the script's leading comments:
+#   # args: OPTIONS...        options for varkelon-sim; placeholders below
+#   # settings: KEY=VALUE     a line of the [Audio] section of @SETTINGS@
+#   # status: N               the expected exit status (default 0)
+# Placeholders: @DATA@ the shipped style file, @SHORT@ / @LONG@ the same one
+# byte shorter / longer, @CHANGED@ with one byte changed by one, @MISSING@ a
+# path where no file is, @SETTINGS@ a settings file fresh for this run.
+set -euo pipefail
+sim=$1 data=$2 script=$3 work=$4
+expected=${script%.sim}.out
+
+rm -rf "$work" && mkdir -p "$work"
+head -c 1615 "$data" >"$work/short.dat"
+{ cat "$data"; printf '\x00'; } >"$work/long.dat"
+cp "$data" "$work/changed.dat"
+# Byte 100 lies in the table-free middle of the file; +1 (mod 256) changes the sum.
+old=$(od -An -tu1 -j100 -N1 "$data" | tr -d ' ')
+printf "\\$(printf '%03o' $(((old + 1) % 256)))" |
+    dd of="$work/changed.dat" bs=1 seek=100 conv=notrunc status=none
+
+args=$(sed -n 's/^# args: //p' "$script" | head -n1)
+args=${args//@DATA@/$data}
+args=${args//@SHORT@/$work/short.dat}
+args=${args//@LONG@/$work/long.dat}
+args=${args//@CHANGED@/$work/changed.dat}
+args=${args//@MISSING@/$work/missing/brelmonddat1.dat}
+args=${args//@SETTINGS@/$work/settings.ini}
+if grep -q '^# settings: ' "$script"; then
+    { echo "[Audio]"; sed -n 's/^# settings: //p' "$script"; } >"$work/settings.ini"
+fi
+want_status=$(sed -n 's/^# status: //p' "$script" | head -n1)
+want_status=${want_status:-0}
+
+eval "set -- $args"
+status=0
+"$sim" "$@" <"$script" >"$work/actual.out" 2>"$work/stderr" || status=$?
+if [ "$status" != "$want_status" ]; then
+    echo "exit status $status, expected $want_status" >&2
+    cat "$work/stderr" >&2
+    exit 1
+fi
+diff -u "$expected" "$work/actual.out"

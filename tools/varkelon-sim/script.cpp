@@ -1,0 +1,491 @@
+#include "script.h"
+
+#include "app/disk_style_file.h"
+#include "app/layout.h"
+#include "ini_settings.h"
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <istream>
+#include <ostream>
+
+namespace varkelon::sim {
+
+namespace {
+
+bool parse_int(const Token& t, int& out) {
+    if (t.quoted || t.text.empty()) {
+        return false;
+    }
+    const char* end = t.text.data() + t.text.size();
+    const auto [ptr, ec] = std::from_chars(t.text.data(), end, out);
+    return ec == std::errc{} && ptr == end;
+}
+
+bool parse_control(const Token& t, ControlId& out) { return !t.quoted && ControlId::parse(t.text, out); }
+
+bool parse_form(const Token& t, FormId& out) {
+    if (t.text == "Form1") {
+        out = FormId::Form1;
+    } else if (t.text == "Form2") {
+        out = FormId::Form2;
+    } else if (t.text == "Form4") {
+        out = FormId::Form4;
+    } else {
+        return false;
+    }
+    return !t.quoted;
+}
+
+bool parse_timer(const Token& t, TimerId& out) {
+    if (t.text == "Timer1") {
+        out = TimerId::Timer1;
+    } else if (t.text == "Timer2") {
+        out = TimerId::Timer2;
+    } else {
+        return false;
+    }
+    return !t.quoted;
+}
+
+const char* icon_name(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Critical:
+        return "critical";
+    case MessageIcon::Exclamation:
+        return "exclamation";
+    case MessageIcon::None:
+        break;
+    }
+    return "none";
+}
+
+std::string hex8(std::uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", v);
+    return buf;
+}
+
+const char* boolean(bool b) { return b ? "True" : "False"; }
+
+// The mask and button arguments of the mouse commands, both optional.
+bool mouse_args(const std::vector<Token>& t, int& button, int& mask) {
+    button = kLeftButton;
+    mask = 0;
+    return t.size() <= 4 && (t.size() < 3 || parse_int(t[2], button)) &&
+           (t.size() < 4 || parse_int(t[3], mask));
+}
+
+} // namespace
+
+bool tokenize(const std::string& line, std::vector<Token>& out, std::string& error) {
+    out.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            Token t{"", true};
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                if (line[i] == '\\' && i + 1 < line.size() &&
+                    (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                    t.text += line[i + 1];
+                    i += 2;
+                } else if (line[i] == '"') {
+                    closed = true;
+                    ++i;
+                    break;
+                } else {
+                    t.text += line[i++];
+                }
+            }
+            if (!closed) {
+                error = "unterminated string";
+                return false;
+            }
+            out.push_back(std::move(t));
+        } else {
+            Token t;
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
+                   line[i] != '#') {
+                t.text += line[i++];
+            }
+            out.push_back(std::move(t));
+        }
+    }
+    return true;
+}
+
+std::string quote(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+Simulator::Simulator(Options options, std::ostream& out, const std::filesystem::path& exe_dir)
+    : options_(std::move(options)), out_(out) {
+    midi_.names = options_.devices;
+    midi_.open_rc = options_.open_fail;
+    midi_.on_event = [this](const RecordingMidiSystem::Event& e) {
+        using Kind = RecordingMidiSystem::Event::Kind;
+        switch (e.kind) {
+        case Kind::Send:
+            out_ << "midi " << hex8(e.message) << '\n';
+            sent_.emplace_back(now_ms_, e.message);
+            break;
+        case Kind::Open:
+            out_ << "port open " << e.id << ' ' << e.rc << '\n';
+            break;
+        case Kind::Close:
+            out_ << "port close\n";
+            break;
+        }
+    };
+    dialogs_.on_shown = [this](const ScriptedDialogs::Shown& m) {
+        out_ << "msgbox " << icon_name(m.icon) << ' ' << quote(m.title) << ' ' << quote(m.text)
+             << '\n';
+    };
+    if (options_.settings) {
+        settings_ = std::make_unique<IniSettingsStore>(*options_.settings);
+    } else {
+        settings_ = std::make_unique<MemorySettingsStore>();
+    }
+    style_file_ =
+        std::make_unique<DiskStyleFile>(options_.data ? *options_.data : locate_style_file(exe_dir));
+    program_ = std::make_unique<Program>(ProgramPorts{midi_, *settings_, *style_file_, dialogs_});
+}
+
+Simulator::~Simulator() = default;
+
+int Simulator::run(std::istream& in, std::ostream& err) {
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        std::vector<Token> tokens;
+        std::string error;
+        if (!tokenize(line, tokens, error) || (!tokens.empty() && !execute(tokens, error))) {
+            err << "varkelon-sim: line " << number << ": " << error << ": " << line << '\n';
+            out_.flush();
+            return 2;
+        }
+    }
+    std::string error;
+    if (!write_smf(error)) {
+        err << "varkelon-sim: " << error << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
+    const std::string& cmd = t[0].text;
+    error = "malformed " + cmd;
+    if (t[0].quoted) {
+        error = "a command must not be quoted";
+        return false;
+    }
+    if (cmd == "get") {
+        return get(t, error);
+    }
+    Form1& form = program_->form1();
+    // After the end, commands other than `get setting` have nothing to act on.
+    const bool live = !program_->ended();
+    ControlId id;
+    int a = 0;
+    int b = 0;
+    if (cmd == "start") {
+        if (t.size() != 1) {
+            return false;
+        }
+        if (live && !form.loaded()) {
+            program_->start();
+        }
+    } else if (cmd == "keydown" || cmd == "keyup") {
+        b = 0;
+        if (t.size() < 2 || t.size() > 3 || !parse_int(t[1], a) ||
+            (t.size() == 3 && !parse_int(t[2], b))) {
+            return false;
+        }
+        if (live) {
+            cmd == "keydown" ? form.key_down(a, b) : form.key_up(a, b);
+        }
+    } else if (cmd == "mousedown" || cmd == "mouseup") {
+        if (t.size() < 2 || !parse_control(t[1], id) || !mouse_args(t, a, b)) {
+            return false;
+        }
+        if (live) {
+            cmd == "mousedown" ? form.mouse_down(id, a, b) : form.mouse_up(id, a, b);
+        }
+    } else if (cmd == "click" || cmd == "dblclick") {
+        if (t.size() != 2 || !parse_control(t[1], id)) {
+            return false;
+        }
+        if (live && cmd == "dblclick") {
+            form.dbl_click(id);
+        } else if (live && form.reacts_to_mouse(id)) {
+            form.mouse_down(id, kLeftButton, 0);
+            form.mouse_up(id, kLeftButton, 0);
+        } else if (live) {
+            form.click(id);
+        }
+    } else if (cmd == "scroll") {
+        if (t.size() != 3 || !parse_control(t[1], id) || !parse_int(t[2], a)) {
+            return false;
+        }
+        if (live) {
+            form.scroll(id, a);
+        }
+    } else if (cmd == "type") {
+        if (t.size() != 3 || !parse_control(t[1], id) || !t[2].quoted) {
+            return false;
+        }
+        if (live) {
+            form.type_text(id, t[2].text);
+        }
+    } else if (cmd == "close" || cmd == "move") {
+        FormId f{};
+        if (t.size() < 2 || !parse_form(t[1], f)) {
+            return false;
+        }
+        if (cmd == "close") {
+            if (t.size() != 2) {
+                return false;
+            }
+            if (live) {
+                program_->close(f);
+            }
+        } else {
+            if (t.size() != 4 || !parse_int(t[2], a) || !parse_int(t[3], b)) {
+                return false;
+            }
+            if (live) {
+                program_->move(f, a, b);
+            }
+        }
+    } else if (cmd == "tick") {
+        TimerId which{};
+        a = 1;
+        if (t.size() < 2 || t.size() > 3 || !parse_timer(t[1], which) ||
+            (t.size() == 3 && (!parse_int(t[2], a) || a < 0))) {
+            return false;
+        }
+        for (int i = 0; i < a && !program_->ended(); ++i) {
+            deliver_tick(which);
+        }
+    } else if (cmd == "wait") {
+        if (t.size() != 2 || !parse_int(t[1], a) || a < 0) {
+            return false;
+        }
+        const std::int64_t target = now_ms_ + a;
+        sync_timers();
+        while (!program_->ended()) {
+            const auto d1 = grid1_.next_due();
+            const auto d2 = grid2_.next_due();
+            const bool take1 = d1 && *d1 <= target && (!d2 || *d1 <= *d2);
+            const bool take2 = !take1 && d2 && *d2 <= target;
+            if (!take1 && !take2) {
+                break;
+            }
+            now_ms_ = take1 ? *d1 : *d2;
+            (take1 ? grid1_ : grid2_).fire(now_ms_);
+            deliver_tick(take1 ? TimerId::Timer1 : TimerId::Timer2);
+        }
+        now_ms_ = target;
+    } else {
+        error = "unknown command " + cmd;
+        return false;
+    }
+    sync_timers();
+    note_end();
+    return true;
+}
+
+void Simulator::deliver_tick(TimerId which) {
+    program_->form1().timer_tick(which);
+    sync_timers();
+    note_end();
+}
+
+void Simulator::sync_timers() {
+    Form1& form = program_->form1();
+    const bool running = form.loaded();
+    ModelTimer off;
+    grid1_.sync(running ? form.timer1 : off, now_ms_);
+    grid2_.sync(running ? form.timer2 : off, now_ms_);
+}
+
+void Simulator::note_end() {
+    if (program_->ended() && !ended_printed_) {
+        ended_printed_ = true;
+        out_ << "end\n";
+    }
+}
+
+bool Simulator::get(const std::vector<Token>& t, std::string& error) {
+    if (t.size() == 3 && t[1].text == "setting" && !t[1].quoted) {
+        const auto v = settings_->get(t[2].text);
+        out_ << "setting " << t[2].text << " = " << (v ? quote(*v) : "<missing>") << '\n';
+        return true;
+    }
+    if (t.size() != 2 || t[1].quoted) {
+        return false;
+    }
+    if (program_->ended()) {
+        return true;
+    }
+    const std::string& target = t[1].text;
+    if (target.find('.') != std::string::npos) {
+        return get_property(target, error);
+    }
+    const auto v = program_->form1().r.get(target);
+    if (!v) {
+        error = "no variable " + target;
+        return false;
+    }
+    out_ << target << " = " << *v << '\n';
+    return true;
+}
+
+bool Simulator::get_property(const std::string& target, std::string& error) {
+    const auto dot = target.rfind('.');
+    const std::string object = target.substr(0, dot);
+    const std::string prop = target.substr(dot + 1);
+    Form1& form = program_->form1();
+    std::string value;
+
+    ControlId id;
+    if (!ControlId::parse(object, id)) {
+        error = "malformed control " + object;
+        return false;
+    }
+    if (object == "Form1" || object == "Form2" || object == "Form4") {
+        int left = form.left;
+        int top = form.top;
+        bool visible = form.loaded();
+        if (object != "Form1") {
+            const SecondaryWindow& w = object == "Form2" ? program_->help() : program_->about();
+            left = w.left;
+            top = w.top;
+            visible = w.loaded;
+        }
+        if (prop == "Left") {
+            value = std::to_string(left);
+        } else if (prop == "Top") {
+            value = std::to_string(top);
+        } else if (prop == "Visible") {
+            value = boolean(visible);
+        } else {
+            error = "no property " + prop + " of " + object;
+            return false;
+        }
+    } else if (object == "Timer1" || object == "Timer2") {
+        const ModelTimer& timer = object == "Timer1" ? form.timer1 : form.timer2;
+        if (prop == "Interval") {
+            value = std::to_string(timer.interval_ms);
+        } else if (prop == "Enabled") {
+            value = boolean(timer.enabled);
+        } else {
+            error = "no property " + prop + " of " + object;
+            return false;
+        }
+    } else {
+        const Control* c = form.controls.find(id);
+        if (c == nullptr) {
+            error = "no control " + object;
+            return false;
+        }
+        if (prop == "Caption") {
+            value = quote(c->caption);
+        } else if (prop == "ToolTipText") {
+            value = quote(c->tooltip);
+        } else if (prop == "Text") {
+            value = quote(c->text);
+        } else if (prop == "BackColor") {
+            value = c->back_color.to_string();
+        } else if (prop == "ForeColor") {
+            value = c->fore_color.to_string();
+        } else if (prop == "Visible") {
+            value = boolean(c->visible);
+        } else if (prop == "Enabled") {
+            value = boolean(c->enabled);
+        } else if (prop == "Checked") {
+            value = boolean(c->checked);
+        } else if (prop == "Value") {
+            value = std::to_string(c->value);
+        } else if (prop == "Picture") {
+            value = std::to_string(c->picture);
+        } else if (prop == "Left") {
+            value = std::to_string(c->left);
+        } else if (prop == "Top") {
+            value = std::to_string(c->top);
+        } else {
+            error = "no property " + prop + " of " + object;
+            return false;
+        }
+    }
+    out_ << target << " = " << value << '\n';
+    return true;
+}
+
+// A format-0 Standard MIDI File with one tick per millisecond of the virtual clock.
+bool Simulator::write_smf(std::string& error) const {
+    if (!options_.smf) {
+        return true;
+    }
+    std::vector<std::uint8_t> track;
+    auto put_var = [&track](std::uint32_t v) {
+        std::uint8_t bytes[5];
+        int n = 0;
+        bytes[n++] = static_cast<std::uint8_t>(v & 0x7F);
+        while ((v >>= 7) != 0) {
+            bytes[n++] = static_cast<std::uint8_t>(0x80 | (v & 0x7F));
+        }
+        while (n > 0) {
+            track.push_back(bytes[--n]);
+        }
+    };
+    // Tempo 1,000,000 us per quarter note with 1000 ticks per quarter: 1 tick = 1 ms.
+    track.insert(track.end(), {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40});
+    std::int64_t last = 0;
+    for (const auto& [when, msg] : sent_) {
+        put_var(static_cast<std::uint32_t>(when - last));
+        last = when;
+        const auto status = static_cast<std::uint8_t>(msg & 0xFF);
+        track.push_back(status);
+        track.push_back(static_cast<std::uint8_t>((msg >> 8) & 0x7F));
+        // Program change and channel pressure carry one data byte in a file.
+        if ((status & 0xE0) != 0xC0) {
+            track.push_back(static_cast<std::uint8_t>((msg >> 16) & 0x7F));
+        }
+    }
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+
+    std::ofstream out(*options_.smf, std::ios::binary | std::ios::trunc);
+    const auto size = static_cast<std::uint32_t>(track.size());
+    const std::uint8_t header[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x03, 0xE8,
+                                   'M', 'T', 'r', 'k', static_cast<std::uint8_t>(size >> 24),
+                                   static_cast<std::uint8_t>(size >> 16),
+                                   static_cast<std::uint8_t>(size >> 8),
+                                   static_cast<std::uint8_t>(size)};
+    out.write(reinterpret_cast<const char*>(header), sizeof header);
+    out.write(reinterpret_cast<const char*>(track.data()), static_cast<std::streamsize>(size));
+    if (!out) {
+        error = "cannot write " + options_.smf->string();
+        return false;
+    }
+    return true;
+}
+
+} // namespace varkelon::sim
