@@ -35,7 +35,7 @@ StyleFileSource::Result DiskStyleFile::read() {
 }
 
 std::filesystem::path locate_style_file(const std::filesystem::path& dir) {
-    const auto beside = dir / std::string(kStyleFileName);
+    auto beside = dir / std::string(kStyleFileName);
     std::error_code ec;
     if (std::filesystem::exists(beside, ec)) {
         return beside;

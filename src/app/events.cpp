@@ -6,7 +6,9 @@ namespace varkelon {
 
 namespace {
 
-bool receives_input(const Control* c) { return c != nullptr && c->enabled && c->visible; }
+bool receives_input(const Control* c) {
+    return c != nullptr && c->enabled && c->visible;
+}
 
 } // namespace
 
@@ -23,9 +25,8 @@ void Form1::key_up(int key_code, int mask) {
 }
 
 bool Form1::reacts_to_mouse(const ControlId& id) const {
-    static constexpr std::string_view kMouseControls[] = {"key",       "Command17", "Command1",
-                                                           "Command4",  "Command10", "Command9",
-                                                           "Command27"};
+    static constexpr std::string_view kMouseControls[] = {
+        "key", "Command17", "Command1", "Command4", "Command10", "Command9", "Command27"};
     return std::find(std::begin(kMouseControls), std::end(kMouseControls), id.name) !=
            std::end(kMouseControls);
 }

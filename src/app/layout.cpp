@@ -6,9 +6,9 @@ const std::array<const char*, kKeyCount> kKeyCaptions = {
     "Z", "S", "X", "D", "C", "V", "G", "B", "H", "N", "J", "M", "<", "L", ">", ";", "/", "Q", "2",
     "W", "3", "E", "4", "R", "T", "6", "Y", "7", "U", "I", "9", "O", "0", "P", "-", "[", "]"};
 
-const std::array<const char*, kPadCount> kPadCaptions = {
-    "Бочка",   "Переход-1",   "Переход-2",    "Переход-3",
-    "Рабочий", "Длинный хет", "Короткий хет", "Тарелка"};
+const std::array<const char*, kPadCount> kPadCaptions = {"Бочка",        "Переход-1", "Переход-2",
+                                                         "Переход-3",    "Рабочий",   "Длинный хет",
+                                                         "Короткий хет", "Тарелка"};
 
 namespace {
 
@@ -18,8 +18,7 @@ struct Geometry {
 
 class Builder {
 public:
-    Control& add(ControlKind kind, std::string name, int index, std::string container,
-                 Geometry g) {
+    Control& add(ControlKind kind, std::string name, int index, std::string container, Geometry g) {
         Control c;
         c.id = ControlId{std::move(name), index};
         c.kind = kind;
@@ -51,7 +50,8 @@ public:
 
     Control& button(std::string name, int index, std::string container, Geometry g,
                     std::string caption, std::string tooltip, bool graphical) {
-        Control& c = add(ControlKind::CommandButton, std::move(name), index, std::move(container), g);
+        Control& c =
+            add(ControlKind::CommandButton, std::move(name), index, std::move(container), g);
         c.caption = std::move(caption);
         c.tooltip = std::move(tooltip);
         c.graphical = graphical;
@@ -61,8 +61,8 @@ public:
 
     Control& arrow(std::string name, int index, std::string container, Geometry g,
                    std::string tooltip) {
-        Control& c = button(std::move(name), index, std::move(container), g, "", std::move(tooltip),
-                            true);
+        Control& c =
+            button(std::move(name), index, std::move(container), g, "", std::move(tooltip), true);
         c.picture = index == 0 ? pictures::kArrowLeft : pictures::kArrowRight;
         return c;
     }
@@ -85,7 +85,8 @@ public:
         // Left to right: hundreds (2), tens (1), units (0).
         const int lefts[3] = {1200, 960, 720};
         for (int i = 2; i >= 0; --i) {
-            Control& c = add(ControlKind::PictureBox, name, i, container, {lefts[i], top, 255, 255});
+            Control& c =
+                add(ControlKind::PictureBox, name, i, container, {lefts[i], top, 255, 255});
             c.tooltip = tooltip;
         }
     }
@@ -196,12 +197,14 @@ std::vector<Control> make_form1_controls() {
     b.label("Label9", "Frame7", {480, 960, 1095, 255}, "общая");
     b.slider("HScroll4", "Frame7", {120, 1200, 1935, 135}, 127, 100);
 
-    Control& photo = b.add(ControlKind::PictureBox, "Picture7", -1, "Form1", {2520, 1200, 3150, 1170});
+    Control& photo =
+        b.add(ControlKind::PictureBox, "Picture7", -1, "Form1", {2520, 1200, 3150, 1170});
     photo.picture = pictures::kPhoto;
     photo.has_border = false;
 
     // Mode buttons
-    b.button("Command15", -1, "Form1", {6000, 1560, 855, 375}, "Демо", "Показательная мелодия", true)
+    b.button("Command15", -1, "Form1", {6000, 1560, 855, 375}, "Демо", "Показательная мелодия",
+             true)
         .font = Font{9.75, true};
     b.button("Command7", -1, "Form1", {6960, 1560, 1455, 375}, "Аккомпанемент",
              "Режим \"Аккомпанемент\"", true);
@@ -225,9 +228,9 @@ std::vector<Control> make_form1_controls() {
     b.frame("Frame5", {120, 4440, 8655, 975}, " Ударные инструменты ", Color::rgb(0, 0, 128));
     b.label("Label2", "Frame5", {240, 240, 8055, 255}, function_key_legend()).fore_color =
         Color::rgb(0, 128, 128);
-    const Geometry pads[kPadCount] = {{120, 480, 615, 300},  {840, 480, 975, 300},
-                                      {1920, 480, 975, 300}, {3000, 480, 975, 300},
-                                      {4080, 480, 855, 300}, {5040, 480, 1215, 300},
+    const Geometry pads[kPadCount] = {{120, 480, 615, 300},   {840, 480, 975, 300},
+                                      {1920, 480, 975, 300},  {3000, 480, 975, 300},
+                                      {4080, 480, 855, 300},  {5040, 480, 1215, 300},
                                       {6360, 480, 1215, 300}, {7680, 480, 855, 300}};
     for (int i = 0; i < kPadCount; ++i) {
         b.button("Command17", i, "Frame5", pads[i], kPadCaptions[i], "", true);
@@ -260,6 +263,8 @@ ModelTimer make_timer1() {
     return t;
 }
 
-ModelTimer make_timer2() { return ModelTimer{"Timer2", 500, false, 0}; }
+ModelTimer make_timer2() {
+    return ModelTimer{"Timer2", 500, false, 0};
+}
 
 } // namespace varkelon

@@ -5,14 +5,8 @@ namespace varkelon {
 
 Form1::Form1(MidiSystem& midi, SettingsStore& settings, StyleFileSource& style_file,
              Dialogs& dialogs, FrameCommands& frame)
-    : controls(make_form1_controls()),
-      timer1(make_timer1()),
-      timer2(make_timer2()),
-      midi_(midi),
-      settings_(settings),
-      style_file_(style_file),
-      dialogs_(dialogs),
-      frame_(frame) {
+    : controls(make_form1_controls()), timer1(make_timer1()), timer2(make_timer2()), midi_(midi),
+      settings_(settings), style_file_(style_file), dialogs_(dialogs), frame_(frame) {
     for (int k = 0; k < kKeyCount; ++k) {
         keys_[static_cast<std::size_t>(k)] = &controls.at("key", k);
     }

@@ -42,8 +42,8 @@ inline constexpr int kMiddleButton = 4;
 class FrameCommands {
 public:
     virtual ~FrameCommands() = default;
-    virtual void show_help() = 0;  // "Помощь"
-    virtual void show_about() = 0; // "О программе"
+    virtual void show_help() = 0;    // "Помощь"
+    virtual void show_about() = 0;   // "О программе"
     virtual void exit_program() = 0; // "Выход"
 };
 
@@ -109,8 +109,8 @@ enum class TimerId : std::uint8_t { Timer1, Timer2 };
 
 class Form1 {
 public:
-    Form1(MidiSystem& midi, SettingsStore& settings, StyleFileSource& style_file,
-          Dialogs& dialogs, FrameCommands& frame);
+    Form1(MidiSystem& midi, SettingsStore& settings, StyleFileSource& style_file, Dialogs& dialogs,
+          FrameCommands& frame);
 
     Form1Register r;
     ControlModel controls;

@@ -10,7 +10,8 @@ std::string missing_file_message() {
 }
 
 std::string not_original_message() {
-    return "Файл  \"" + std::string(kStyleFileName) + "\"  не является орегинальным, или повреждён.";
+    return "Файл  \"" + std::string(kStyleFileName) +
+           "\"  не является орегинальным, или повреждён.";
 }
 
 StyleFileCheck check_style_file(StyleFileSource& source) {
@@ -43,10 +44,8 @@ void SecondaryWindow::unload(SettingsStore& settings) {
 }
 
 Program::Program(ProgramPorts ports)
-    : ports_(ports),
-      form1_(ports.midi, ports.settings, ports.style_file, ports.dialogs, *this),
-      help_{"left2", "top2", 4200, 1900},
-      about_{"left4", "top4", 4650, 4000} {}
+    : ports_(ports), form1_(ports.midi, ports.settings, ports.style_file, ports.dialogs, *this),
+      help_{"left2", "top2", 4200, 1900}, about_{"left4", "top4", 4650, 4000} {}
 
 bool Program::start() {
     switch (check_style_file(ports_.style_file)) {
@@ -65,9 +64,13 @@ bool Program::start() {
     return true;
 }
 
-void Program::show_help() { help_.show(ports_.settings); }
+void Program::show_help() {
+    help_.show(ports_.settings);
+}
 
-void Program::show_about() { about_.show(ports_.settings); }
+void Program::show_about() {
+    about_.show(ports_.settings);
+}
 
 void Program::exit_program() {
     if (form1_.loaded()) {

@@ -7,7 +7,9 @@ namespace varkelon {
 
 namespace {
 
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 template <std::size_t N> std::string list(const std::array<std::string, N>& items) {
     std::string out;
@@ -19,9 +21,10 @@ template <std::size_t N> std::string list(const std::array<std::string, N>& item
 
 using Getter = std::function<std::string(const Form1Register&)>;
 
-#define VARKELON_NUMBER(field)                                                                    \
+#define VARKELON_NUMBER(field)                                                                     \
     {                                                                                              \
-        #field, [](const Form1Register& r) { return std::to_string(static_cast<long long>(r.field)); } \
+#field,                                                                                    \
+            [](const Form1Register& r) { return std::to_string(static_cast<long long>(r.field)); } \
     }
 
 const std::unordered_map<std::string_view, Getter>& getters() {

@@ -235,6 +235,7 @@ std::vector<StyleBreach> validate_style_file(const StyleBytes& bytes) {
                             "byte sum is " + std::to_string(sum) + "; it must be " +
                                 std::to_string(kStyleFileByteSum)});
     }
+    std::vector<StyleBlock> blocks;
     for (int style = 1; style <= kStyleCount; ++style) {
         const std::size_t entry = kStyleTableEntrySize * static_cast<std::size_t>(style - 1);
         const std::optional<StyleBlock> block = read_style_block(bytes, style);
@@ -250,6 +251,21 @@ std::vector<StyleBreach> validate_style_file(const StyleBytes& bytes) {
             continue;
         }
         check_block(*block, breaches);
+        blocks.push_back(*block);
+    }
+    // A stream short of tick marks borrows them from whatever follows; when
+    // that is another block, its header and events play as this style's.
+    for (const StyleBlock& block : blocks) {
+        for (const StyleBlock& other : blocks) {
+            if (other.offset > block.offset && other.offset < block.end) {
+                const auto inside = std::lower_bound(block.tick_marks.begin(),
+                                                     block.tick_marks.end(), other.offset);
+                breaches.push_back(
+                    {block.style, static_cast<int>(inside - block.tick_marks.begin()), other.offset,
+                     "stream runs into the block of style " + std::to_string(other.style) +
+                         "; a tick mark is missing before it"});
+            }
+        }
     }
     std::stable_sort(breaches.begin(), breaches.end(), [](const auto& a, const auto& b) {
         return a.style != b.style ? a.style < b.style : a.offset < b.offset;

@@ -13,7 +13,7 @@ namespace {
 // Windows virtual-key code of the key that plays each virtual key.
 constexpr std::array<int, kKeyCount> kKeyCodes = {
     90, 83, 88, 68, 67, 86, 71, 66, 72, 78, 74, 77, 188, 76, 190, 186, 191, 81, 50,
-    87, 51, 69, 52, 82, 84, 54, 89, 55, 85, 73, 57, 79, 48, 80, 189, 219, 221};
+    87, 51, 69, 52, 82, 84, 54, 89, 55, 85, 73, 57, 79,  48, 80,  189, 219, 221};
 
 constexpr int kShiftKey = 16;
 constexpr int kF1 = 112;

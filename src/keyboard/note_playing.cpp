@@ -10,7 +10,9 @@ namespace {
 
 constexpr int kChordKeys = 12; // keys 0 to 11 choose the chord in accompaniment mode
 
-bool is_key(int k) { return k >= 0 && k < kKeyCount; }
+bool is_key(int k) {
+    return k >= 0 && k < kKeyCount;
+}
 
 } // namespace
 

@@ -10,7 +10,9 @@ namespace varkelon {
 namespace {
 
 // Nearest integer, halves to the even neighbour (the default rounding mode).
-long nearest(double x) { return std::lrint(x); }
+long nearest(double x) {
+    return std::lrint(x);
+}
 
 struct LevelSlider {
     const char* slider;
@@ -52,7 +54,9 @@ void Form1::show_level(Control& slider) {
     }
 }
 
-int Form1::solo_velocity() const { return r.solo_volume * r.master_volume / 127; }
+int Form1::solo_velocity() const {
+    return r.solo_volume * r.master_volume / 127;
+}
 
 int Form1::chord_bass_velocity() const {
     return static_cast<int>(nearest(r.accomp_volume * 100 / 127.0 * r.master_volume) / 127);
@@ -74,6 +78,8 @@ void Form1::all_notes_off() {
     }
 }
 
-void Form1::send_solo_program() { send_short_message(0xCF, r.solo_program, 0); }
+void Form1::send_solo_program() {
+    send_short_message(0xCF, r.solo_program, 0);
+}
 
 } // namespace varkelon

@@ -21,7 +21,8 @@ std::vector<std::string> split_devices(const std::string& list) {
     std::size_t start = 0;
     while (start <= list.size() && !list.empty()) {
         const auto end = list.find(';', start);
-        names.push_back(list.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        names.push_back(
+            list.substr(start, end == std::string::npos ? std::string::npos : end - start));
         if (end == std::string::npos) {
             break;
         }

@@ -23,7 +23,9 @@ bool parse_int(const Token& t, int& out) {
     return ec == std::errc{} && ptr == end;
 }
 
-bool parse_control(const Token& t, ControlId& out) { return !t.quoted && ControlId::parse(t.text, out); }
+bool parse_control(const Token& t, ControlId& out) {
+    return !t.quoted && ControlId::parse(t.text, out);
+}
 
 bool parse_form(const Token& t, FormId& out) {
     if (t.text == "Form1") {
@@ -67,7 +69,9 @@ std::string hex8(std::uint32_t v) {
     return buf;
 }
 
-const char* boolean(bool b) { return b ? "True" : "False"; }
+const char* boolean(bool b) {
+    return b ? "True" : "False";
+}
 
 // The mask and button arguments of the mouse commands, both optional.
 bool mouse_args(const std::vector<Token>& t, int& button, int& mask) {
@@ -161,8 +165,8 @@ Simulator::Simulator(Options options, std::ostream& out, const std::filesystem::
     } else {
         settings_ = std::make_unique<MemorySettingsStore>();
     }
-    style_file_ =
-        std::make_unique<DiskStyleFile>(options_.data ? *options_.data : locate_style_file(exe_dir));
+    style_file_ = std::make_unique<DiskStyleFile>(options_.data ? *options_.data
+                                                                : locate_style_file(exe_dir));
     program_ = std::make_unique<Program>(ProgramPorts{midi_, *settings_, *style_file_, dialogs_});
 }
 
@@ -474,8 +478,25 @@ bool Simulator::write_smf(std::string& error) const {
 
     std::ofstream out(*options_.smf, std::ios::binary | std::ios::trunc);
     const auto size = static_cast<std::uint32_t>(track.size());
-    const std::uint8_t header[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x03, 0xE8,
-                                   'M', 'T', 'r', 'k', static_cast<std::uint8_t>(size >> 24),
+    const std::uint8_t header[] = {'M',
+                                   'T',
+                                   'h',
+                                   'd',
+                                   0,
+                                   0,
+                                   0,
+                                   6,
+                                   0,
+                                   0,
+                                   0,
+                                   1,
+                                   0x03,
+                                   0xE8,
+                                   'M',
+                                   'T',
+                                   'r',
+                                   'k',
+                                   static_cast<std::uint8_t>(size >> 24),
                                    static_cast<std::uint8_t>(size >> 16),
                                    static_cast<std::uint8_t>(size >> 8),
                                    static_cast<std::uint8_t>(size)};

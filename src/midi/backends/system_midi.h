@@ -4,11 +4,45 @@
 // General MIDI synthesizer stands as the default output ("MIDI Mapper", -1),
 // and the system's output ports (ALSA sequencer, JACK) are devices 0..n-1.
 
+#include "midi/backends/builtin_synth.h"
+#include "midi/backends/rtmidi_ports.h"
 #include "midi/midi_port.h"
 
 #include <memory>
+#include <vector>
 
 namespace varkelon {
+
+class SystemMidi final : public MidiSystem {
+public:
+    struct Options {
+        BuiltinSynth::Options synth;
+        RtMidiPorts::Options ports;
+    };
+
+    explicit SystemMidi(Options options);
+    ~SystemMidi() override;
+    SystemMidi(const SystemMidi&) = delete;
+    SystemMidi& operator=(const SystemMidi&) = delete;
+
+    // Lists the ports anew; the identifiers of open() follow this list.
+    std::vector<std::string> output_names() override;
+    int open(int id) override;
+    void send(std::uint32_t message) override;
+    void close() override;
+
+    BuiltinSynth& synth() { return synth_; }
+
+private:
+    BuiltinSynth synth_;
+    RtMidiPorts ports_;
+    std::vector<OutputPort> listed_;
+    enum class Open : std::uint8_t { None, Synth, Port } open_ = Open::None;
+};
+
+// The options the program runs with: the system's GM SoundFont, the default
+// audio output, ALSA and JACK ports.
+SystemMidi::Options default_system_midi_options();
 
 std::unique_ptr<MidiSystem> make_system_midi();
 
