@@ -1,0 +1,215 @@
+#include "midi/backends/rtmidi_ports.h"
+
+#include "midi/backends/open_codes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace varkelon {
+
+namespace {
+
+// RtMidi names an ALSA port "Client:Port 128:0"; the address at the end
+// means nothing to a player.
+std::string_view without_alsa_address(std::string_view name) {
+    const auto blank = name.rfind(' ');
+    if (blank == std::string_view::npos) {
+        return name;
+    }
+    const std::string_view tail = name.substr(blank + 1);
+    const auto colon = tail.find(':');
+    const auto all_digits = [](std::string_view s) {
+        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
+            return std::isdigit(static_cast<unsigned char>(c)) != 0;
+        });
+    };
+    if (colon == std::string_view::npos || !all_digits(tail.substr(0, colon)) ||
+        !all_digits(tail.substr(colon + 1))) {
+        return name;
+    }
+    return name.substr(0, blank);
+}
+
+// JACK gives a second client of the same name a suffix: "Varkelon-01".
+bool is_own_client(std::string_view client, std::string_view own) {
+    if (client.substr(0, own.size()) != own) {
+        return false;
+    }
+    const std::string_view rest = client.substr(own.size());
+    return rest.empty() || (rest.size() > 1 && rest[0] == '-' &&
+                            std::all_of(rest.begin() + 1, rest.end(), [](char c) {
+                                return std::isdigit(static_cast<unsigned char>(c)) != 0;
+                            }));
+}
+
+int message_length(unsigned status) {
+    switch (status & 0xF0U) {
+    case 0xC0: // program change
+    case 0xD0: // channel pressure
+        return 2;
+    default:
+        return 3;
+    }
+}
+
+} // namespace
+
+std::vector<OutputPort> offered_ports(RtMidi::Api api, const std::vector<std::string>& names,
+                                      std::string_view own_client) {
+    std::vector<OutputPort> ports;
+    for (const std::string& name : names) {
+        if (name.empty() || name.find("Midi Through") != std::string::npos) {
+            continue;
+        }
+        const std::string_view shown =
+            api == RtMidi::LINUX_ALSA ? without_alsa_address(name) : std::string_view(name);
+        const auto colon = shown.find(':');
+        const std::string_view client = shown.substr(0, colon);
+        if (is_own_client(client, own_client)) {
+            continue;
+        }
+        std::string caption(shown);
+        if (colon != std::string_view::npos) {
+            const std::string_view port = shown.substr(colon + 1);
+            caption = port.substr(0, client.size()) == client
+                          ? std::string(port)
+                          : std::string(client) + ": " + std::string(port);
+        }
+        // Two ports of the same name: the full name tells them apart.
+        const bool taken = std::any_of(ports.begin(), ports.end(),
+                                       [&](const OutputPort& p) { return p.caption == caption; });
+        ports.push_back(OutputPort{api, name, taken ? name : caption});
+    }
+    return ports;
+}
+
+struct RtMidiPorts::Client {
+    RtMidi::Api api;
+    std::unique_ptr<RtMidiOut> out;
+    std::string last_error;
+
+    static void on_error(RtMidiError::Type /*type*/, const std::string& text, void* self) {
+        // Kept rather than printed: a missing JACK server is normal here.
+        static_cast<Client*>(self)->last_error = text;
+    }
+};
+
+RtMidiPorts::RtMidiPorts(Options options) : options_(std::move(options)) {
+    // A JACK client must not start a server of its own.
+    setenv("JACK_NO_START_SERVER", "1", 0);
+}
+
+RtMidiPorts::~RtMidiPorts() {
+    close();
+}
+
+RtMidiPorts::Client* RtMidiPorts::client(RtMidi::Api api) {
+    for (const auto& c : clients_) {
+        if (c->api == api) {
+            return c.get();
+        }
+    }
+    auto c = std::make_unique<Client>();
+    c->api = api;
+    try {
+        c->out = std::make_unique<RtMidiOut>(api, options_.client_name);
+    } catch (const RtMidiError&) {
+        return nullptr; // this API has no device here; asked again next time
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    // From here on RtMidi reports errors to the callback instead of throwing.
+    c->out->setErrorCallback(&Client::on_error, c.get());
+    clients_.push_back(std::move(c));
+    return clients_.back().get();
+}
+
+std::vector<OutputPort> RtMidiPorts::list() {
+    std::vector<OutputPort> all;
+    for (const RtMidi::Api api : options_.apis) {
+        Client* c = client(api);
+        if (c == nullptr) {
+            continue;
+        }
+        std::vector<std::string> names;
+        try {
+            const unsigned count = c->out->getPortCount();
+            for (unsigned i = 0; i < count; ++i) {
+                names.push_back(c->out->getPortName(i));
+            }
+        } catch (const std::exception&) {
+            continue;
+        }
+        auto ports = offered_ports(api, names, options_.client_name);
+        // JACK lists ports in no fixed order; by name they stay put.
+        if (api == RtMidi::UNIX_JACK) {
+            std::stable_sort(
+                ports.begin(), ports.end(),
+                [](const OutputPort& a, const OutputPort& b) { return a.name < b.name; });
+        }
+        all.insert(all.end(), ports.begin(), ports.end());
+    }
+    if (all.size() > kMaxOutputPorts) {
+        all.resize(kMaxOutputPorts);
+    }
+    return all;
+}
+
+int RtMidiPorts::open(const OutputPort& port) {
+    close();
+    Client* c = client(port.api);
+    if (c == nullptr) {
+        return kNoSuchPort;
+    }
+    try {
+        // The port may have moved in the list, or gone, since it was listed.
+        const unsigned count = c->out->getPortCount();
+        for (unsigned i = 0; i < count; ++i) {
+            if (c->out->getPortName(i) != port.name) {
+                continue;
+            }
+            c->last_error.clear();
+            c->out->openPort(i, "out");
+            if (!c->out->isPortOpen()) {
+                return kOpenFailed;
+            }
+            out_ = c;
+            return kOpenOk;
+        }
+    } catch (const std::exception&) {
+        return kOpenFailed;
+    }
+    return kNoSuchPort;
+}
+
+void RtMidiPorts::send(std::uint32_t message) {
+    if (out_ == nullptr) {
+        return;
+    }
+    const unsigned status = message & 0xFFU;
+    if (status < 0x80 || status >= 0xF0) {
+        return; // only channel messages travel this way
+    }
+    const unsigned char bytes[3] = {static_cast<unsigned char>(status),
+                                    static_cast<unsigned char>((message >> 8) & 0x7F),
+                                    static_cast<unsigned char>((message >> 16) & 0x7F)};
+    try {
+        out_->out->sendMessage(bytes, static_cast<std::size_t>(message_length(status)));
+    } catch (const std::exception&) {
+        // A port that has gone takes the message nowhere.
+    }
+}
+
+void RtMidiPorts::close() {
+    if (out_ == nullptr) {
+        return;
+    }
+    try {
+        out_->out->closePort();
+    } catch (const std::exception&) {
+    }
+    out_ = nullptr;
+}
+
+} // namespace varkelon

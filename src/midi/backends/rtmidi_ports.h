@@ -1,0 +1,65 @@
+#pragma once
+
+// The system's MIDI output ports through RtMidi: ALSA sequencer ports and,
+// while a JACK server runs, JACK MIDI ports.
+
+#include <RtMidi.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varkelon {
+
+// The device menu has room for ten ports.
+inline constexpr std::size_t kMaxOutputPorts = 10;
+
+struct OutputPort {
+    RtMidi::Api api = RtMidi::UNSPECIFIED;
+    std::string name;    // RtMidi's name for it; finds the port again when opening
+    std::string caption; // what the menu shows
+    friend bool operator==(const OutputPort&, const OutputPort&) = default;
+};
+
+// Picks the ports to offer from RtMidi's names for one API, in the order
+// given: leaves out the ports of our own client (`own_client`) and the
+// "Midi Through" loopbacks, and gives each a readable caption.
+std::vector<OutputPort> offered_ports(RtMidi::Api api, const std::vector<std::string>& names,
+                                      std::string_view own_client);
+
+class RtMidiPorts {
+public:
+    struct Options {
+        std::string client_name = "Varkelon";
+        std::vector<RtMidi::Api> apis{RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK};
+    };
+
+    explicit RtMidiPorts(Options options);
+    ~RtMidiPorts();
+    RtMidiPorts(const RtMidiPorts&) = delete;
+    RtMidiPorts& operator=(const RtMidiPorts&) = delete;
+
+    // The ports present now, ALSA first, at most kMaxOutputPorts.
+    std::vector<OutputPort> list();
+    // 0, kNoSuchPort when the port has gone, or kOpenFailed.
+    int open(const OutputPort& port);
+    // Sends one short message, with as many bytes as its status calls for.
+    void send(std::uint32_t message);
+    void close();
+    bool is_open() const { return out_ != nullptr; }
+
+private:
+    struct Client;
+
+    // The RtMidi client of `api`, created on first use; null when that
+    // API is not available here (no ALSA sequencer device, say).
+    Client* client(RtMidi::Api api);
+
+    Options options_;
+    std::vector<std::unique_ptr<Client>> clients_;
+    Client* out_ = nullptr; // the client whose port is open
+};
+
+} // namespace varkelon

@@ -1,0 +1,57 @@
+#include "midi/backends/startup_trace.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace varkelon {
+
+namespace {
+
+// Field 22 of /proc/self/stat: start time in clock ticks after boot. The
+// command name (field 2) may hold blanks, so counting starts after its ')'.
+double process_start_ms() {
+    std::ifstream in("/proc/self/stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close_paren = stat.rfind(')');
+    if (close_paren == std::string::npos) {
+        return 0.0;
+    }
+    std::istringstream fields(stat.substr(close_paren + 2));
+    std::string field;
+    // Fields 3 .. 21 come before starttime.
+    for (int i = 3; i <= 21 && fields >> field; ++i) {
+    }
+    unsigned long long ticks = 0;
+    if (!(fields >> ticks)) {
+        return 0.0;
+    }
+    const long ticks_per_s = sysconf(_SC_CLK_TCK);
+    return ticks_per_s > 0 ? static_cast<double>(ticks) * 1000.0 / static_cast<double>(ticks_per_s)
+                           : 0.0;
+}
+
+} // namespace
+
+double ms_since_process_start() {
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    const double now_ms =
+        static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1.0e6;
+    return now_ms - process_start_ms();
+}
+
+void trace_startup(std::string_view event) {
+    if (std::getenv("VARKELON_STARTUP_TRACE") == nullptr) {
+        return;
+    }
+    std::fprintf(stderr, "startup: %.*s %.0f\n", static_cast<int>(event.size()), event.data(),
+                 ms_since_process_start());
+}
+
+} // namespace varkelon
