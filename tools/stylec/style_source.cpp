@@ -394,7 +394,7 @@ void parse_style_source(std::string_view file_name, std::string_view text,
                 continue;
             }
             if (style == nullptr) {
-                line.fail("\"" + tokens.front() + "\" before the first \"style\" line");
+                line.fail("\"" + tokens.front() + R"(" before the first "style" line)");
             }
             if (keyword == "at") {
                 style->at = static_cast<std::size_t>(
@@ -635,6 +635,7 @@ DumpResult dump_style_file(const StyleBytes& bytes) {
         return result;
     }
     std::vector<const StyleBlock*> in_file_order;
+    in_file_order.reserve(blocks.size());
     for (const StyleBlock& block : blocks) {
         in_file_order.push_back(&block);
     }
