@@ -1,5 +1,6 @@
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "engine/style_format.h"
 
 namespace varkelon {
 
@@ -63,8 +64,10 @@ void Form1::load() {
     r.note_names = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
     refresh_key_tooltips();
 
-    r.style_count = 7;
-    r.style_names = {"Поп", "Диско", "Кантри", "Техно", "Полька", "Хардрок", "Хеви метал", ""};
+    r.style_count = kStyleCount;
+    for (std::size_t i = 0; i < kStyleNames.size(); ++i) {
+        r.style_names[i] = std::string(kStyleNames[i]);
+    }
     controls.at("Picture4").picture = pictures::kLampsDark;
     controls.at("Picture5").picture = pictures::kLampsDark;
 
