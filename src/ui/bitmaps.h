@@ -1,0 +1,31 @@
+#pragma once
+
+// The program's bitmaps, drawn in code once and kept: the seven-segment
+// digits (200-209), the bar-indicator lamps (220-224), the two arrows, the
+// decorative photograph and the window icon.
+
+#include <QIcon>
+#include <QPixmap>
+
+#include <map>
+
+namespace varkelon {
+
+class BitmapCache {
+public:
+    // The bitmap of a picture number; a null pixmap for 0 or an unknown number.
+    const QPixmap& picture(int number);
+    QIcon window_icon();
+
+    static QPixmap draw_digit(int digit);  // 14 x 17
+    static QPixmap draw_lamps(int lit);    // 15 x 76; lit 0 = none, 1 = bottom .. 4 = top
+    static QPixmap draw_arrow(bool right); // 15 x 15
+    static QPixmap draw_photo();           // 210 x 78
+    static QPixmap draw_icon();            // 32 x 32
+
+private:
+    std::map<int, QPixmap> cache_;
+    QPixmap none_;
+};
+
+} // namespace varkelon

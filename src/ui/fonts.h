@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/controls.h"
+
+#include <QFont>
+#include <QString>
+
+namespace varkelon {
+
+// The sans-serif face with Cyrillic that stands for the design font.
+inline constexpr const char* kFontFamily = "DejaVu Sans";
+
+// A design font in pixels at 96 dpi, so that text keeps its size relative to
+// the fixed pixel geometry whatever the X server's DPI; Qt scales pixels on
+// HiDPI screens.
+QFont design_font(const Font& font);
+QFont design_font(double size_pt, bool bold);
+
+// A copy of `font` narrowed just enough for `text` to fit `width` pixels on
+// one line: the face differs from the design face in width, and the design
+// positions text by the original's metrics. Condenses the glyphs first, then
+// the blanks; returns `font` unchanged when the text fits.
+QFont fit_line(const QFont& font, const QString& text, int width);
+
+// The same for text wrapped at word boundaries within `width` x `height`.
+QFont fit_wrapped(const QFont& font, const QString& text, int width, int height);
+
+} // namespace varkelon

@@ -1,0 +1,133 @@
+#include "ui/input_router.h"
+
+#include "app/main_window.h"
+#include "ui/key_codes.h"
+#include "ui/view_events.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWidget>
+
+namespace varkelon {
+
+namespace {
+
+int button_code(Qt::MouseButton b) {
+    switch (b) {
+    case Qt::LeftButton:
+        return kLeftButton;
+    case Qt::RightButton:
+        return kRightButton;
+    case Qt::MiddleButton:
+        return kMiddleButton;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+InputRouter::InputRouter(ViewEvents& events, QObject* parent) : QObject(parent), events_(events) {
+    qApp->installEventFilter(this);
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive) {
+                    release_held();
+                }
+            });
+}
+
+InputRouter::~InputRouter() {
+    if (qApp != nullptr) {
+        qApp->removeEventFilter(this);
+    }
+}
+
+bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        // Every key event of the platform passes its window first, and only
+        // once; from there Qt hands it to the focus widget and its parents.
+        if (watched->isWindowType()) {
+            key(static_cast<const QKeyEvent&>(*event));
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        // A quick second press arrives as a double click; it is a press all the same.
+        if (watched->isWidgetType()) {
+            mouse_press(static_cast<QWidget*>(watched), static_cast<const QMouseEvent&>(*event));
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if (watched->isWidgetType()) {
+            mouse_release(static_cast<const QMouseEvent&>(*event));
+        }
+        break;
+    default:
+        break;
+    }
+    return false; // the event goes on to its widget
+}
+
+void InputRouter::key(const QKeyEvent& event) {
+    const int code = vk_of(event);
+    if (code == 0) {
+        return; // a key without a Windows key code
+    }
+    const int mask = modifier_mask(event.modifiers());
+    const quint32 physical =
+        event.nativeScanCode() != 0 ? event.nativeScanCode() : static_cast<quint32>(code);
+    if (event.type() == QEvent::KeyPress) {
+        // A held key repeats its press; each repeat is a new press.
+        held_keys_[physical] = code;
+        events_.key_down(code, mask);
+        return;
+    }
+    // X11 reports auto-repeat as release + press pairs: only the real
+    // release lets go of the key.
+    if (event.isAutoRepeat()) {
+        return;
+    }
+    held_keys_.erase(physical);
+    events_.key_up(code, mask);
+}
+
+void InputRouter::mouse_press(QWidget* widget, const QMouseEvent& event) {
+    const int button = button_code(event.button());
+    if (button == 0 || !widget->isEnabled() || pressed_.count(button) != 0) {
+        return;
+    }
+    const auto id = events_.mouse_control(widget);
+    if (!id) {
+        return;
+    }
+    pressed_[button] = *id;
+    events_.mouse_down(*id, button, modifier_mask(event.modifiers()));
+}
+
+void InputRouter::mouse_release(const QMouseEvent& event) {
+    const int button = button_code(event.button());
+    const auto it = pressed_.find(button);
+    if (it == pressed_.end()) {
+        return;
+    }
+    const ControlId id = it->second;
+    pressed_.erase(it);
+    events_.mouse_up(id, button, modifier_mask(event.modifiers()));
+}
+
+void InputRouter::release_held() {
+    const auto keys = std::exchange(held_keys_, {});
+    for (const auto& [physical, code] : keys) {
+        events_.key_up(code, 0);
+    }
+    const auto presses = std::exchange(pressed_, {});
+    for (const auto& [button, id] : presses) {
+        events_.mouse_up(id, button, 0);
+    }
+}
+
+} // namespace varkelon

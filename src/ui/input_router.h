@@ -1,0 +1,47 @@
+#pragma once
+
+// Key preview and mouse routing for the whole application. Every key press
+// and release reaches the core first, whichever widget has the focus, and then
+// goes on to that widget; a mouse release reaches the control on which the
+// press began.
+
+#include "app/controls.h"
+
+#include <QObject>
+
+#include <map>
+
+class QKeyEvent;
+class QMouseEvent;
+
+namespace varkelon {
+
+class ViewEvents;
+
+class InputRouter final : public QObject {
+    Q_OBJECT
+public:
+    // Installs itself as an event filter of the application.
+    explicit InputRouter(ViewEvents& events, QObject* parent = nullptr);
+    ~InputRouter() override;
+
+    // The application lost the keyboard: the keys and mouse buttons still
+    // held will send no release here, so release them now.
+    void release_held();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void key(const QKeyEvent& event);
+    void mouse_press(QWidget* widget, const QMouseEvent& event);
+    void mouse_release(const QMouseEvent& event);
+
+    ViewEvents& events_;
+    // Computer keys held down: native keycode (or key code when there is
+    // none) -> key code delivered.
+    std::map<quint32, int> held_keys_;
+    // Mouse button -> the control on which its press began.
+    std::map<int, ControlId> pressed_;
+};
+
+} // namespace varkelon

@@ -1,0 +1,56 @@
+// The program entry: the real ports, the start of the program, the windows.
+
+#include "app/disk_style_file.h"
+#include "app/program.h"
+#include "midi/backends/startup_trace.h"
+#include "midi/backends/system_midi.h"
+#include "ui/fonts.h"
+#include "ui/message_boxes.h"
+#include "ui/midi_log.h"
+#include "ui/program_view.h"
+#include "ui/qt_settings_store.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+#include <cstdlib>
+#include <memory>
+
+int main(int argc, char* argv[]) {
+    using namespace varkelon;
+
+    QApplication app(argc, argv);
+    // The program ends when the core says so, not when a window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")); fusion != nullptr) {
+        QApplication::setStyle(fusion); // the same look on every desktop
+    }
+    QApplication::setFont(design_font(8.25, false));
+
+    QtSettingsStore settings;
+    DiskStyleFile style_file(
+        locate_style_file(QCoreApplication::applicationDirPath().toStdString()));
+    std::unique_ptr<MidiSystem> midi = make_system_midi();
+    if (const char* log = std::getenv("VARKELON_MIDI_LOG"); log != nullptr && *log != '\0') {
+        midi = std::make_unique<LoggingMidiSystem>(std::move(midi), log);
+    }
+    QtDialogs dialogs;
+
+    Program program(ProgramPorts{*midi, settings, style_file, dialogs});
+    if (!program.start()) {
+        return EXIT_FAILURE; // the message has been shown
+    }
+
+    ProgramView view(program);
+    QObject::connect(&view, &ProgramView::ended, &app, [] { QCoreApplication::exit(0); });
+    view.show();
+    trace_startup("window-shown");
+
+    const int status = QApplication::exec();
+    if (!program.ended()) {
+        // The event loop ended from outside (the session is closing): unload
+        // as "Выход" would, so positions are saved and the port is closed.
+        program.exit_program();
+    }
+    return status;
+}

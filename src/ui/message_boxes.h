@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/ports.h"
+
+namespace varkelon {
+
+// Modal message boxes with a single OK button.
+class QtDialogs final : public Dialogs {
+public:
+    void message_box(MessageIcon icon, const std::string& title, const std::string& text) override;
+};
+
+} // namespace varkelon

@@ -1,0 +1,176 @@
+#include "ui/program_view.h"
+
+#include "app/layout.h"
+#include "ui/bitmaps.h"
+#include "ui/input_router.h"
+#include "ui/main_window_view.h"
+#include "ui/screen_fit.h"
+#include "ui/secondary_windows.h"
+#include "ui/timer_driver.h"
+
+namespace varkelon {
+
+ProgramView::ProgramView(Program& program)
+    : program_(program), bitmaps_(std::make_unique<BitmapCache>()) {
+    clock_.start();
+    main_ = std::make_unique<MainWindowView>(program_.form1(), *bitmaps_, *this);
+    help_ = std::make_unique<HelpWindow>(*this, bitmaps_->window_icon());
+    about_ = std::make_unique<AboutWindow>(*this, bitmaps_->window_icon());
+    timer1_ =
+        std::make_unique<TimerDriver>(program_.form1().timer1, [this] { tick(TimerId::Timer1); });
+    timer2_ =
+        std::make_unique<TimerDriver>(program_.form1().timer2, [this] { tick(TimerId::Timer2); });
+    router_ = std::make_unique<InputRouter>(*this);
+    after_event();
+}
+
+ProgramView::~ProgramView() = default;
+
+void ProgramView::show() {
+    mend_position(FormId::Form1, main_->sizeHint(), kForm1DefaultLeft, kForm1DefaultTop);
+    main_->place();
+    main_->show();
+}
+
+void ProgramView::mend_position(FormId form, const QSize& size_px, int default_left,
+                                int default_top) {
+    int left = 0;
+    int top = 0;
+    switch (form) {
+    case FormId::Form1:
+        left = program_.form1().left;
+        top = program_.form1().top;
+        break;
+    case FormId::Form2:
+        left = program_.help().left;
+        top = program_.help().top;
+        break;
+    case FormId::Form4:
+        left = program_.about().left;
+        top = program_.about().top;
+        break;
+    }
+    const QRect window(QPoint(left / kTwipsPerPixel, top / kTwipsPerPixel), size_px);
+    if (lost_off_screen(window, available_screen_geometries())) {
+        program_.move(form, default_left, default_top);
+    }
+}
+
+void ProgramView::deliver(Kind kind, std::function<void()> event) {
+    if (program_.ended()) {
+        return;
+    }
+    if (busy_) {
+        if (kind == Kind::Release) {
+            waiting_releases_.push_back(std::move(event));
+        }
+        return;
+    }
+    busy_ = true;
+    event();
+    busy_ = false;
+    after_event();
+    while (!waiting_releases_.empty() && !busy_ && !program_.ended()) {
+        auto next = std::move(waiting_releases_.front());
+        waiting_releases_.erase(waiting_releases_.begin());
+        busy_ = true;
+        next();
+        busy_ = false;
+        after_event();
+    }
+}
+
+void ProgramView::tick(TimerId which) {
+    TimerDriver& driver = which == TimerId::Timer1 ? *timer1_ : *timer2_;
+    if (busy_ || program_.ended()) {
+        return; // the end of the busy event re-arms the timers
+    }
+    const std::int64_t now = now_ms();
+    if (!driver.take_due(now)) {
+        driver.sync(now);
+        return;
+    }
+    deliver(Kind::Press, [this, which] { program_.form1().timer_tick(which); });
+}
+
+void ProgramView::after_event() {
+    Form1& form = program_.form1();
+    if (form.loaded()) {
+        main_->sync();
+    } else if (main_->isVisible()) {
+        main_->hide();
+    }
+    sync_secondary(*help_, program_.help(), FormId::Form2);
+    sync_secondary(*about_, program_.about(), FormId::Form4);
+    const std::int64_t now = now_ms();
+    timer1_->sync(now);
+    timer2_->sync(now);
+    if (program_.ended() && !ended_reported_) {
+        ended_reported_ = true;
+        emit ended();
+    }
+}
+
+void ProgramView::sync_secondary(SecondaryView& view, SecondaryWindow& state, FormId form) {
+    if (state.loaded && !view.isVisible()) {
+        // Just loaded: it has read its position; keep it on a screen.
+        mend_position(form, view.size(), state.default_left, state.default_top);
+    }
+    view.sync(state);
+}
+
+// ---------------------------------------------------------------- ViewEvents
+
+void ProgramView::key_down(int key_code, int mask) {
+    deliver(Kind::Press, [this, key_code, mask] { program_.form1().key_down(key_code, mask); });
+}
+
+void ProgramView::key_up(int key_code, int mask) {
+    deliver(Kind::Release, [this, key_code, mask] { program_.form1().key_up(key_code, mask); });
+}
+
+std::optional<ControlId> ProgramView::mouse_control(const QWidget* widget) {
+    auto id = main_->control_of(widget);
+    if (!id || !program_.form1().reacts_to_mouse(*id)) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+void ProgramView::mouse_down(const ControlId& id, int button, int mask) {
+    deliver(Kind::Press,
+            [this, id, button, mask] { program_.form1().mouse_down(id, button, mask); });
+}
+
+void ProgramView::mouse_up(const ControlId& id, int button, int mask) {
+    deliver(Kind::Release,
+            [this, id, button, mask] { program_.form1().mouse_up(id, button, mask); });
+}
+
+void ProgramView::click(const ControlId& id) {
+    deliver(Kind::Press, [this, id] { program_.form1().click(id); });
+}
+
+void ProgramView::dbl_click(const ControlId& id) {
+    deliver(Kind::Press, [this, id] { program_.form1().dbl_click(id); });
+}
+
+void ProgramView::scroll(const ControlId& id, int value) {
+    deliver(Kind::Press, [this, id, value] { program_.form1().scroll(id, value); });
+}
+
+void ProgramView::type_text(const ControlId& id, const std::string& text) {
+    deliver(Kind::Press, [this, id, text] { program_.form1().type_text(id, text); });
+}
+
+void ProgramView::close(FormId form) {
+    // Closing always gets through: the window is going away either way.
+    deliver(Kind::Release, [this, form] { program_.close(form); });
+}
+
+void ProgramView::moved(FormId form, int left_twips, int top_twips) {
+    // Bookkeeping only: no handler of the system runs on a move.
+    program_.move(form, left_twips, top_twips);
+}
+
+} // namespace varkelon

@@ -1,0 +1,88 @@
+#pragma once
+
+// The view of the whole program: the main window, the help and about windows,
+// the two timers and the input routing. Every user action and every timer
+// tick is forwarded to the core, one at a time; after each, the windows are
+// brought in line with the model, and when the program has ended the view
+// says so (ended()).
+
+#include "app/program.h"
+#include "ui/view_events.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace varkelon {
+
+class AboutWindow;
+class BitmapCache;
+class HelpWindow;
+class InputRouter;
+class MainWindowView;
+class SecondaryView;
+class TimerDriver;
+
+class ProgramView final : public QObject, public ViewEvents {
+    Q_OBJECT
+public:
+    // The program has started: its main window is loaded.
+    explicit ProgramView(Program& program);
+    ~ProgramView() override;
+
+    // Places the main window at its position (the default when the saved
+    // one is off every screen) and shows it.
+    void show();
+
+    MainWindowView& main_window() { return *main_; }
+    HelpWindow& help_window() { return *help_; }
+    AboutWindow& about_window() { return *about_; }
+    InputRouter& input_router() { return *router_; }
+
+    // ViewEvents
+    void key_down(int key_code, int mask) override;
+    void key_up(int key_code, int mask) override;
+    std::optional<ControlId> mouse_control(const QWidget* widget) override;
+    void mouse_down(const ControlId& id, int button, int mask) override;
+    void mouse_up(const ControlId& id, int button, int mask) override;
+    void click(const ControlId& id) override;
+    void dbl_click(const ControlId& id) override;
+    void scroll(const ControlId& id, int value) override;
+    void type_text(const ControlId& id, const std::string& text) override;
+    void close(FormId form) override;
+    void moved(FormId form, int left_twips, int top_twips) override;
+
+signals:
+    void ended();
+
+private:
+    enum class Kind : std::uint8_t { Press, Release };
+    // Runs one event of the core, then brings everything in line. An event
+    // that arrives while the core is still busy (a message box runs its own
+    // event loop) would re-enter it: presses are dropped, as the window
+    // would not have had them, and releases wait, so no note hangs.
+    void deliver(Kind kind, std::function<void()> event);
+    void tick(TimerId which);
+    void after_event();
+    void sync_secondary(SecondaryView& view, SecondaryWindow& state, FormId form);
+    void mend_position(FormId form, const QSize& size_px, int default_left, int default_top);
+    std::int64_t now_ms() const { return clock_.elapsed(); }
+
+    Program& program_;
+    QElapsedTimer clock_;
+    std::unique_ptr<BitmapCache> bitmaps_;
+    std::unique_ptr<MainWindowView> main_;
+    std::unique_ptr<HelpWindow> help_;
+    std::unique_ptr<AboutWindow> about_;
+    std::unique_ptr<TimerDriver> timer1_;
+    std::unique_ptr<TimerDriver> timer2_;
+    std::unique_ptr<InputRouter> router_;
+    bool busy_ = false;
+    bool ended_reported_ = false;
+    std::vector<std::function<void()>> waiting_releases_;
+};
+
+} // namespace varkelon

@@ -1,0 +1,149 @@
+#include "ui/secondary_windows.h"
+
+#include "app/layout.h"
+#include "ui/fonts.h"
+#include "ui/view_events.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace varkelon {
+
+namespace {
+
+int px(int twips) {
+    return twips / kTwipsPerPixel;
+}
+
+QFont window_font() {
+    return design_font(8.25, false);
+}
+
+// The help texts, top to bottom.
+const char* const kHelpTitle = "О том, как работать с программой.";
+const char* const kHelpText2 =
+    "Варкелон является средством обучения основам ритммашинной музыки и основам игры на "
+    "ритмическом синтезаторе. В окне программы находятся 37 виртуальных музыкальных клавищ, "
+    "которые можно нажимать либо любой соответсвующей клавищей на клавиатуре компьютера, либо "
+    "любой кнопкой мыши. Вся клавиатура компьютера разделена на два ряда, в которых клавищи "
+    "расположены так, как на музыкальной клавиатуре. То есть \"чёрные\" находятся между "
+    "\"белыми\" чуть выше их. На каждой виртуальной клавище в окне программы написан символ или "
+    "знак на клавиатуре компьютера, который соответствует этой клавище. Ближний ряд на "
+    "клавиатуре компьютера соответствует левой части виртуальной клавиатуры, а дальний - "
+    "правой.";
+const char* const kHelpText3 =
+    "Кнопка \"Аккомпанемент\" включает и выключает режим \"Аккомпанемент\". В этом режиме левые "
+    "12 клавищ служат для задавания тональности аккомпанемента. Все белые из этих клавищ "
+    "становятся жёлтыми. При нажатии на одну клавищу звучит уже целый аккорд. По умолчанию это "
+    "- мажорный аккорд, а если нажимить одновременно с клавищей Shift, получается минорный "
+    "аккорд.";
+const char* const kHelpText4 =
+    "Кнопка \"Синхростарт\" включает и выключает режим, при котором первое нажатие на "
+    "музыкальную клавищу автоматически включает ритм. Если при этом включен режим "
+    "\"Аккомпанемент\" и нажатие было на одну из левых двеннадцати клавищ, то включается режим "
+    "\"Автоаккомпанемент\". В этом режиме программа генерирует полноценную игру. При этом можно "
+    "солировать, а тональность автоаккомпанемента задаётся нажатием на одну из левых двенадцати "
+    "клавищ.";
+const char* const kHelpText5 =
+    "Кнопка \"Старт\" включает и выключает ритм. При этом начинают звучать только ударные "
+    "инструменты.";
+const char* const kHelpText6 =
+    "Двойной щелчок на индикаторе номера инструмента даёт возможность ввести номер инструмента "
+    "вручную с клавиатуры. Перед этим не забудьте поставить курсор на поле для ввода.";
+
+const char* const kCloseCaption = "Закрыть";
+
+} // namespace
+
+SecondaryView::SecondaryView(FormId form, ViewEvents& events, int client_width_twips,
+                             int client_height_twips, const QString& caption, const QIcon& icon)
+    : QWidget(nullptr), form_(form), events_(events) {
+    // A top-level window of its own, without owner: fixed single border,
+    // no minimise or maximise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(px(client_width_twips), px(client_height_twips));
+    setWindowTitle(caption);
+    setWindowIcon(icon);
+    setFont(window_font());
+}
+
+void SecondaryView::add_label(const QString& text, int left, int top, int width, int height,
+                              const QFont& font) {
+    auto* label = new QLabel(this);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(px(left), px(top), px(width), px(height));
+    // The face is wider than the design's: narrow it where a text would not fit.
+    label->setFont(fit_wrapped(font, text, px(width), px(height)));
+    label->setText(text);
+}
+
+void SecondaryView::add_close_button(int left, int top, int width, int height) {
+    close_button_ = new QPushButton(QString::fromUtf8(kCloseCaption), this);
+    close_button_->setGeometry(px(left), px(top), px(width), px(height));
+    close_button_->setAutoDefault(false);
+    connect(close_button_, &QPushButton::clicked, this, [this] { events_.close(form_); });
+}
+
+void SecondaryView::sync(const SecondaryWindow& state) {
+    if (!state.loaded) {
+        if (isVisible()) {
+            hide();
+        }
+        return;
+    }
+    if (!isVisible()) {
+        // Loaded afresh: at the position it has read.
+        move(px(state.left), px(state.top));
+        show();
+        raises_seen_ = state.raises;
+        raise();
+        activateWindow();
+        return;
+    }
+    if (state.raises != raises_seen_) {
+        raises_seen_ = state.raises;
+        raise();
+        activateWindow();
+    }
+}
+
+void SecondaryView::closeEvent(QCloseEvent* event) {
+    events_.close(form_);
+    event->accept();
+}
+
+void SecondaryView::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (isVisible()) {
+        events_.moved(form_, x() * kTwipsPerPixel, y() * kTwipsPerPixel);
+    }
+}
+
+HelpWindow::HelpWindow(ViewEvents& events, const QIcon& icon)
+    : SecondaryView(FormId::Form2, events, 6375, 7665, QString::fromUtf8(kForm1Caption), icon) {
+    const QFont title = design_font(9.75, true);
+    const QFont text = window_font();
+    // In the design's tab order; the button comes between texts 5 and 6.
+    add_label(QString::fromUtf8(kHelpTitle), 1080, 240, 4215, 255, title);
+    add_label(QString::fromUtf8(kHelpText2), 240, 720, 5895, 2175, text);
+    add_label(QString::fromUtf8(kHelpText3), 240, 3000, 5655, 1215, text);
+    add_label(QString::fromUtf8(kHelpText4), 240, 4320, 5775, 1455, text);
+    add_label(QString::fromUtf8(kHelpText5), 240, 5880, 5655, 495, text);
+    add_close_button(2760, 7320, 855, 255);
+    add_label(QString::fromUtf8(kHelpText6), 240, 6480, 6015, 735, text);
+}
+
+AboutWindow::AboutWindow(ViewEvents& events, const QIcon& icon)
+    : SecondaryView(FormId::Form4, events, 5490, 3600, QString::fromUtf8(" Информация о программе"),
+                    icon) {
+    add_label(QString::fromUtf8(kProgramTitle), 720, 120, 3855, 255, design_font(9.75, true));
+    add_label(QStringLiteral("Версия " VARKELON_VERSION), 1080, 480, 3495, 255, window_font());
+    add_close_button(4560, 3120, 855, 375);
+}
+
+} // namespace varkelon
