@@ -1,0 +1,120 @@
+#pragma once
+
+// A whole program on in-memory ports: what it sends, shows and saves is read
+// back from the recording MIDI port, the scripted dialogs and the settings map.
+
+#include "app/fakes.h"
+#include "app/program.h"
+#include "midi/recording_midi.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <vector>
+
+namespace varkelon {
+
+// Readable failures: colours and control names as the logic names them.
+inline void PrintTo(const Color& c, std::ostream* os) {
+    *os << c.to_string();
+}
+inline void PrintTo(const ControlId& id, std::ostream* os) {
+    *os << id.to_string();
+}
+
+} // namespace varkelon
+
+namespace varkelon::test {
+
+inline std::vector<std::uint8_t> shipped_style_bytes() {
+    std::ifstream in(VARKELON_DATA_FILE, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline StyleFileSource::Result shipped_style_file() {
+    return {StyleFileSource::Status::Ok, shipped_style_bytes()};
+}
+
+// Windows virtual-key codes used by several tests.
+inline constexpr int kKeyZ = 90; // key 0
+inline constexpr int kKeyB = 66; // key 7
+inline constexpr int kKeyN = 78; // key 9
+inline constexpr int kKeyL = 76; // key 13
+inline constexpr int kKeyT = 84; // key 24
+inline constexpr int kKeyA = 65; // not on the keyboard
+inline constexpr int kShiftKey = 16;
+inline constexpr int kF1 = 112;
+
+struct Core {
+    RecordingMidiSystem midi;
+    MemorySettingsStore settings;
+    MemoryStyleFile style_file{shipped_style_file()};
+    ScriptedDialogs dialogs;
+    Program program{ProgramPorts{midi, settings, style_file, dialogs}};
+
+    Form1& form() { return program.form1(); }
+    Form1Register& r() { return program.form1().r; }
+
+    // Starts the program; the tests that use it expect a good start.
+    void start() { ASSERT_TRUE(program.start()); }
+
+    // A point in the port's history, to read what came after it.
+    std::size_t mark() const { return midi.events.size(); }
+
+    std::vector<std::uint32_t> sent_since(std::size_t from) const {
+        std::vector<std::uint32_t> out;
+        for (std::size_t i = from; i < midi.events.size(); ++i) {
+            if (midi.events[i].kind == RecordingMidiSystem::Event::Kind::Send) {
+                out.push_back(midi.events[i].message);
+            }
+        }
+        return out;
+    }
+
+    Control& control(std::string_view name, int index = -1) {
+        return form().controls.at(name, index);
+    }
+    Color back_color(std::string_view name, int index = -1) {
+        return control(name, index).back_color;
+    }
+
+    void scroll(std::string_view slider, int value) {
+        form().scroll(ControlId{std::string(slider), -1}, value);
+    }
+    void mouse_down(std::string_view name, int index, int button = kLeftButton, int mask = 0) {
+        form().mouse_down(ControlId{std::string(name), index}, button, mask);
+    }
+    void mouse_up(std::string_view name, int index, int button = kLeftButton, int mask = 0) {
+        form().mouse_up(ControlId{std::string(name), index}, button, mask);
+    }
+    void click(std::string_view name, int index = -1) {
+        form().click(ControlId{std::string(name), index});
+    }
+
+    // Accompaniment mode as the "Аккомпанемент" button will set it.
+    void accompaniment_on() {
+        r().accomp_mode = kTrue;
+        form().paint_chord_keys();
+    }
+};
+
+// The 16 all-notes-off messages, channel 1 first.
+inline std::vector<std::uint32_t> all_notes_off_messages() {
+    std::vector<std::uint32_t> out;
+    for (std::uint32_t c = 0; c < 16; ++c) {
+        out.push_back(0x00007BB0U + c);
+    }
+    return out;
+}
+
+inline std::uint32_t note_on(int channel, int note, int velocity) {
+    return pack_short_message(0x90 + channel - 1, note, velocity);
+}
+inline std::uint32_t note_off(int channel, int note) {
+    return pack_short_message(0x80 + channel - 1, note, 0);
+}
+
+} // namespace varkelon::test
