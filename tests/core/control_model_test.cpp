@@ -1,0 +1,214 @@
+// The control model: control names, the keyboard's geometry and stacking, and
+// which control an input event reaches.
+
+#include "app/layout.h"
+#include "core_fixture.h"
+
+#include <algorithm>
+
+namespace varkelon::test {
+namespace {
+
+struct ParseCase {
+    const char* text;
+    bool ok;
+    const char* name;
+    int index;
+};
+
+TEST(ControlIdParse, Table) {
+    const ParseCase cases[] = {
+        {"Command2", true, "Command2", -1},
+        {"key(7)", true, "key", 7},
+        {"key(0)", true, "key", 0},
+        {"device(10)", true, "device", 10},
+        {"Command17(3)", true, "Command17", 3},
+        {"vyhod", true, "vyhod", -1},
+        {"", false, "", 0},
+        {"key(", false, "", 0},
+        {"key()", false, "", 0},
+        {"key(-1)", false, "", 0},
+        {"key(+1)", false, "", 0},
+        {"key( 1)", false, "", 0},
+        {"key(1x)", false, "", 0},
+        {"key(3", false, "", 0},
+        {"key(3)x", false, "", 0},
+        {"key(3)(4)", false, "", 0},
+        {"(3)", false, "", 0},
+        {"key)3", false, "", 0},
+        {"key(99999999999)", false, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ControlId id{"unchanged", 99};
+        EXPECT_EQ(ControlId::parse(c.text, id), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(id, (ControlId{c.name, c.index}));
+            EXPECT_EQ(id.to_string(), c.text);
+        }
+    }
+}
+
+bool is_black(int k) {
+    const int p = k % 12;
+    return p == 1 || p == 3 || p == 6 || p == 8 || p == 10;
+}
+
+class Keyboard : public ::testing::Test {
+protected:
+    ControlModel model{make_form1_controls()};
+    const Control& key(int k) const { return model.at("key", k); }
+    int white_left(int whites_to_the_left) const { return 480 + 360 * whites_to_the_left; }
+};
+
+TEST_F(Keyboard, WhiteKeysStepBy360AndBlackKeysStand120LeftOfTheNextWhite) {
+    int whites = 0;
+    for (int k = 0; k < kKeyCount; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(key(k).top, 2520);
+        EXPECT_EQ(key(k).container, "Form1");
+        if (is_black(k)) {
+            EXPECT_EQ(key(k).left, white_left(whites) - 120);
+            EXPECT_EQ(key(k).width, 255);
+            EXPECT_EQ(key(k).height, 1095);
+            EXPECT_EQ(key(k).left, key(k + 1).left - 120);
+        } else {
+            EXPECT_EQ(key(k).left, white_left(whites));
+            EXPECT_EQ(key(k).width, 375);
+            EXPECT_EQ(key(k).height, 1815);
+            ++whites;
+        }
+    }
+    EXPECT_EQ(whites, 22);
+}
+
+TEST_F(Keyboard, SomeKeysWhereTheLayoutTablePutsThem) {
+    const std::pair<int, int> lefts[] = {{0, 480},   {1, 720},   {4, 1200},  {5, 1560},
+                                         {11, 2640}, {12, 3000}, {13, 3240}, {22, 5040},
+                                         {30, 6840}, {34, 7560}, {35, 7680}, {36, 8040}};
+    for (const auto& [k, left] : lefts) {
+        EXPECT_EQ(key(k).left, left) << k;
+    }
+}
+
+TEST_F(Keyboard, CaptionsNameTheComputerKeys) {
+    const char* captions[kKeyCount] = {"Z", "S", "X", "D", "C", "V", "G", "B", "H", "N",
+                                       "J", "M", "<", "L", ">", ";", "/", "Q", "2", "W",
+                                       "3", "E", "4", "R", "T", "6", "Y", "7", "U", "I",
+                                       "9", "O", "0", "P", "-", "[", "]"};
+    for (int k = 0; k < kKeyCount; ++k) {
+        EXPECT_EQ(key(k).caption, captions[k]) << k;
+    }
+}
+
+TEST_F(Keyboard, BlackKeysLieAboveTheWhiteKeys) {
+    const auto& all = model.all();
+    auto position = [&](int k) {
+        return std::find_if(all.begin(), all.end(),
+                            [k](const Control& c) {
+                                return c.id == ControlId{"key", k};
+                            }) -
+               all.begin();
+    };
+    for (int black = 0; black < kKeyCount; ++black) {
+        if (!is_black(black)) {
+            continue;
+        }
+        for (int white = 0; white < kKeyCount; ++white) {
+            if (!is_black(white)) {
+                EXPECT_GT(position(black), position(white)) << black << " over " << white;
+            }
+        }
+    }
+}
+
+TEST_F(Keyboard, DesignColoursBeforeLoad) {
+    for (int k = 0; k < kKeyCount; ++k) {
+        EXPECT_EQ(key(k).back_color, is_black(k) ? colors::kMenuText : colors::kButtonHighlight)
+            << k;
+    }
+}
+
+class Routing : public ::testing::Test {
+protected:
+    void SetUp() override { core.start(); }
+    Core core;
+};
+
+TEST_F(Routing, DisabledOrHiddenControlReceivesNoPress) {
+    core.control("key", 5).enabled = false;
+    core.control("Command17", 2).visible = false;
+    core.control("chan", 0).enabled = false;
+    const auto from = core.mark();
+
+    core.mouse_down("key", 5);
+    core.mouse_down("Command17", 2);
+    core.click("chan", 0);
+
+    EXPECT_EQ(core.mark(), from);
+    EXPECT_EQ(core.back_color("key", 5), colors::kWhite);
+    EXPECT_EQ(core.back_color("Command17", 2), colors::kWhite);
+    EXPECT_TRUE(core.control("chan", 0).checked);
+}
+
+TEST_F(Routing, ReleaseReachesTheControlWhereThePressBegan) {
+    core.mouse_down("key", 5);
+    core.mouse_down("Command17", 2);
+    core.control("key", 5).enabled = false;
+    core.control("Command17", 2).visible = false;
+    const auto from = core.mark();
+
+    core.mouse_up("key", 5);
+    core.mouse_up("Command17", 2);
+
+    EXPECT_EQ(core.sent_since(from),
+              (std::vector<std::uint32_t>{note_off(14, 41), 0x00007BBEU, note_off(16, 53)}));
+    EXPECT_EQ(core.back_color("key", 5), colors::kWhite);
+    EXPECT_EQ(core.back_color("Command17", 2), colors::kWhite);
+}
+
+TEST_F(Routing, UnknownControlsAreIgnored) {
+    const auto from = core.mark();
+    core.mouse_down("key", 37);
+    core.mouse_up("key", 37);
+    core.click("nosuch");
+    core.mouse_down("Command17", 8);
+    EXPECT_EQ(core.mark(), from);
+}
+
+TEST_F(Routing, SettingASliderToItsValueRunsNoHandler) {
+    const auto from = core.mark();
+    core.scroll("HScroll1", 4);
+    EXPECT_EQ(core.mark(), from) << "no preview note";
+}
+
+TEST_F(Routing, SliderIsKeptInItsRange) {
+    core.scroll("HScroll2", 500);
+    EXPECT_EQ(core.control("HScroll2").value, 127);
+    EXPECT_EQ(core.r().solo_volume, 127);
+    core.scroll("HScroll1", -3);
+    EXPECT_EQ(core.control("HScroll1").value, 0);
+    EXPECT_EQ(core.r().octave, 0);
+}
+
+TEST(Register, VariablesReadBackByName) {
+    Core core;
+    core.start();
+    EXPECT_EQ(core.r().get("midi_device_id"), "-1");
+    EXPECT_EQ(core.r().get("solo_base_note"), "48");
+    EXPECT_EQ(core.r().get("accomp_mode"), "0");
+    core.r().accomp_mode = kTrue;
+    EXPECT_EQ(core.r().get("accomp_mode"), "-1");
+    EXPECT_EQ(core.r().get("note_names"),
+              "\"C\" \"C#\" \"D\" \"D#\" \"E\" \"F\" \"F#\" \"G\" \"G#\" \"A\" \"A#\" \"B\"");
+    EXPECT_EQ(core.r().get("no_such_variable"), std::nullopt);
+}
+
+TEST(ColourText, RgbAndSystemNames) {
+    EXPECT_EQ(Color::rgb(187, 255, 119).to_string(), "RGB(187, 255, 119)");
+    EXPECT_EQ(colors::kButtonFace.to_string(), "ButtonFace");
+    EXPECT_NE(Color::rgb(255, 255, 255), colors::kButtonHighlight);
+}
+
+} // namespace
+} // namespace varkelon::test
