@@ -30,12 +30,6 @@ int button_code(Qt::MouseButton b) {
 
 InputRouter::InputRouter(ViewEvents& events, QObject* parent) : QObject(parent), events_(events) {
     qApp->installEventFilter(this);
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
-            [this](Qt::ApplicationState state) {
-                if (state != Qt::ApplicationActive) {
-                    release_held();
-                }
-            });
 }
 
 InputRouter::~InputRouter() {
@@ -64,6 +58,12 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
         if (watched->isWidgetType()) {
             mouse_release(static_cast<const QMouseEvent&>(*event));
+        }
+        break;
+    case QEvent::ApplicationStateChange:
+        if (static_cast<const QApplicationStateChangeEvent&>(*event).applicationState() !=
+            Qt::ApplicationActive) {
+            release_held();
         }
         break;
     default:

@@ -1,0 +1,181 @@
+// The three windows' lives: help and about following their state, positions
+// kept and mended, closing and ending.
+
+#include "gui_fixture.h"
+#include "ui/qt_settings_store.h"
+#include "ui/screen_fit.h"
+#include "ui/secondary_windows.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+namespace varkelon::testing {
+namespace {
+
+using WindowsTest = GuiTest;
+
+void choose(MainWindowView& w, const char* title) {
+    w.action_of(ControlId{title, -1})->trigger();
+}
+
+TEST_F(WindowsTest, HelpOpensAtTheDefaultAndItsMovedPositionIsKept) {
+    HelpWindow& help = view().help_window();
+    EXPECT_FALSE(help.isVisible());
+    choose(main_window(), "base");
+    ASSERT_TRUE(help.isVisible());
+    EXPECT_EQ(help.pos(), QPoint(4200 / 15, 1900 / 15));
+    EXPECT_EQ(help.windowTitle(), QStringLiteral(" Варкелон"));
+    EXPECT_EQ(help.size(), QSize(6375 / 15, 7665 / 15));
+
+    help.move(150, 90);           // the user moves it
+    help.close_button()->click(); // "Закрыть"
+    EXPECT_FALSE(help.isVisible());
+    EXPECT_EQ(settings.values["left2"], "2250");
+    EXPECT_EQ(settings.values["top2"], "1350");
+
+    choose(main_window(), "base");
+    EXPECT_TRUE(help.isVisible());
+    EXPECT_EQ(help.pos(), QPoint(150, 90));
+}
+
+TEST_F(WindowsTest, HelpChosenAgainIsRaisedNotMoved) {
+    choose(main_window(), "base");
+    HelpWindow& help = view().help_window();
+    help.move(120, 80);
+    choose(main_window(), "base");
+    EXPECT_TRUE(help.isVisible());
+    EXPECT_EQ(help.pos(), QPoint(120, 80));
+}
+
+TEST_F(WindowsTest, HelpAndAboutShowTheirTexts) {
+    auto texts = [](QWidget& w) {
+        QStringList out;
+        for (const QLabel* l : w.findChildren<QLabel*>()) {
+            out << l->text();
+        }
+        return out;
+    };
+    const QStringList help = texts(view().help_window());
+    ASSERT_EQ(help.size(), 6);
+    EXPECT_EQ(help[0], QStringLiteral("О том, как работать с программой."));
+    EXPECT_TRUE(help[1].startsWith(QStringLiteral("Варкелон является средством обучения")));
+    EXPECT_TRUE(help[2].contains(QStringLiteral("Кнопка \"Аккомпанемент\" включает")));
+    EXPECT_EQ(help[4], QStringLiteral("Кнопка \"Старт\" включает и выключает ритм. При этом "
+                                      "начинают звучать только ударные инструменты."));
+    EXPECT_EQ(view().help_window().close_button()->text(), QStringLiteral("Закрыть"));
+
+    AboutWindow& about = view().about_window();
+    EXPECT_EQ(about.windowTitle(), QStringLiteral(" Информация о программе"));
+    EXPECT_EQ(about.size(), QSize(5490 / 15, 3600 / 15));
+    const QStringList lines = texts(about);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], QStringLiteral("Варкелон"));
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("1.1.1")));
+}
+
+TEST_F(WindowsTest, ClosingTheMainWindowLeavesHelpOpenUntilItIsClosed) {
+    QSignalSpy ended(&view(), &ProgramView::ended);
+    choose(main_window(), "base");
+    main_window().close();
+    EXPECT_FALSE(main_window().isVisible());
+    EXPECT_TRUE(settings.values.count("left1"));
+    EXPECT_TRUE(view().help_window().isVisible());
+    EXPECT_EQ(ended.count(), 0);
+
+    view().help_window().close(); // its close box
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_TRUE(program().ended());
+    EXPECT_TRUE(settings.values.count("left2"));
+}
+
+TEST_F(WindowsTest, ExitEndsAtOnceAndSavesOnlyOpenWindows) {
+    QSignalSpy ended(&view(), &ProgramView::ended);
+    choose(main_window(), "oprog");
+    EXPECT_TRUE(view().about_window().isVisible());
+    choose(main_window(), "vyhod");
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_FALSE(view().about_window().isVisible());
+    EXPECT_TRUE(settings.values.count("left1") && settings.values.count("left4"));
+    EXPECT_FALSE(settings.values.count("left2"));
+}
+
+TEST_F(WindowsTest, TheMainWindowStandsAtItsSavedPositionAndReportsMoves) {
+    EXPECT_EQ(main_window().pos(), QPoint(200, 200)) << "3000 twips by default";
+    main_window().move(60, 40);
+    EXPECT_EQ(program().form1().left, 900);
+    EXPECT_EQ(program().form1().top, 600);
+}
+
+// A saved position off every screen gives way to the default.
+struct Placement {
+    const char* name;
+    const char* left;
+    const char* top;
+    QPoint expected;
+};
+
+class MainPlacementTest : public GuiTest, public ::testing::WithParamInterface<Placement> {
+protected:
+    void SetUp() override {} // started in the test, after the settings are written
+};
+
+TEST_P(MainPlacementTest, SavedPositionIsUsedUnlessItIsOffEveryScreen) {
+    settings.values["left1"] = GetParam().left;
+    settings.values["top1"] = GetParam().top;
+    start();
+    EXPECT_EQ(main_window().pos(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, MainPlacementTest,
+    ::testing::Values(Placement{"OnScreen", "1500", "750", QPoint(100, 50)},
+                      Placement{"FarBelowRight", "900000", "900000", QPoint(200, 200)},
+                      Placement{"LeftOfEveryScreen", "-60000", "1500", QPoint(200, 200)},
+                      Placement{"AboveEveryScreen", "1500", "-30000", QPoint(200, 200)}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(WindowsTest, AHelpPositionOffEveryScreenGivesWayToTheDefault) {
+    settings.values["left2"] = "-99999";
+    settings.values["top2"] = "1350";
+    choose(main_window(), "base");
+    EXPECT_EQ(view().help_window().pos(), QPoint(4200 / 15, 1900 / 15));
+}
+
+TEST(ScreenFit, AWindowIsLostOnlyWhenNoScreenShowsAGraspablePart) {
+    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    EXPECT_FALSE(lost_off_screen(QRect(100, 100, 591, 400), screens));
+    EXPECT_FALSE(lost_off_screen(QRect(2500, 900, 591, 400), screens)) << "on the second screen";
+    EXPECT_FALSE(lost_off_screen(QRect(-500, 10, 591, 400), screens)) << "partly off";
+    EXPECT_TRUE(lost_off_screen(QRect(-585, 10, 591, 400), screens)) << "a 6-pixel sliver";
+    EXPECT_TRUE(lost_off_screen(QRect(3300, 100, 591, 400), screens));
+    EXPECT_TRUE(lost_off_screen(QRect(2000, 1100, 591, 400), screens)) << "below the second";
+    EXPECT_TRUE(lost_off_screen(QRect(0, 0, 591, 400), {}));
+}
+
+TEST(QtSettingsStore, KeepsDecimalTextInTheAudioGroupOfAnIniFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Skarvelund.ini"));
+    {
+        QtSettingsStore store(path);
+        EXPECT_FALSE(store.get("left1").has_value());
+        store.set("left1", "4350");
+        store.set("top1", "-15");
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString ini = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(ini.contains(QStringLiteral("[Audio]")));
+    EXPECT_TRUE(ini.contains(QStringLiteral("left1=4350")));
+
+    QtSettingsStore again(path);
+    EXPECT_EQ(again.get("left1"), std::optional<std::string>("4350"));
+    EXPECT_EQ(again.get("top1"), std::optional<std::string>("-15"));
+    EXPECT_EQ(read_position(again, "top1", 3000), -15);
+}
+
+} // namespace
+} // namespace varkelon::testing
