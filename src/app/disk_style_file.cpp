@@ -12,7 +12,7 @@ StyleFileSource::Result DiskStyleFile::read() {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path_, ec)) {
         // A folder of that name counts as no file at all.
-        return {std::filesystem::exists(path_, ec) ? Status::Unreadable : Status::Missing, {}};
+        return {Status::Missing, {}};
     }
     std::ifstream in(path_, std::ios::binary);
     if (!in) {

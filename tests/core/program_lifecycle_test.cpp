@@ -168,7 +168,7 @@ TEST_F(DiskFile, LongerFileIsNotOriginal) {
 
 // A folder is not a file: with no file of that name the program reports the
 // file as missing (message A), not as damaged.
-TEST_F(DiskFile, DISABLED_FolderOfThatNameIsMissing) {
+TEST_F(DiskFile, FolderOfThatNameIsMissing) {
     std::filesystem::create_directory(path());
     DiskStyleFile file{path()};
     EXPECT_EQ(check_style_file(file), StyleFileCheck::Missing);
