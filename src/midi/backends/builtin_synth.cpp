@@ -134,9 +134,8 @@ int BuiltinSynth::open() {
         fluid_settings_setnum(s, "synth.sample-rate", options_.sample_rate);
         fluid_settings_setint(s, "audio.period-size", options_.period_frames);
         fluid_settings_setint(s, "audio.periods", 2);
-        // Only the samples of the programs in use are read: the full GM
-        // SoundFont would take well over 100 MB.
-        fluid_settings_setint(s, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(s, "synth.dynamic-sample-loading",
+                              options_.samples_on_demand ? 1 : 0);
         fluid_settings_setint(s, "audio.jack.autoconnect", 1);
         fluid_settings_setstr(s, "audio.jack.id", "Varkelon");
         fluid->synth.reset(new_fluid_synth(s));
@@ -260,6 +259,9 @@ void BuiltinSynth::close() {
 }
 
 bool BuiltinSynth::wait_until_loaded(std::chrono::milliseconds timeout) {
+    if (!loader_.joinable()) {
+        return false; // never opened successfully: nothing is loading
+    }
     std::unique_lock lock(mutex_);
     load_done_.wait_for(lock, timeout, [this] { return load_finished_; });
     return loaded_;

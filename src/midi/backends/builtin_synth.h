@@ -33,6 +33,9 @@ public:
         Output output = Output::Audio;
         double sample_rate = 48000.0;
         int period_frames = 256; // audio buffer period; keeps latency near 5 ms
+        // Reads a program's samples when a channel first selects it rather
+        // than the whole SoundFont up front: far less memory, a quicker load.
+        bool samples_on_demand = true;
     };
 
     explicit BuiltinSynth(Options options);

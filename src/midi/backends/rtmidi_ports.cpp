@@ -1,5 +1,6 @@
 #include "midi/backends/rtmidi_ports.h"
 
+#include "midi/backends/jack_watch.h"
 #include "midi/backends/open_codes.h"
 
 #include <algorithm>
@@ -88,6 +89,10 @@ struct RtMidiPorts::Client {
     RtMidi::Api api;
     std::unique_ptr<RtMidiOut> out;
     std::string last_error;
+    // JACK only, while a port is open: see jack_watch.h.
+    std::unique_ptr<JackWatch> watch;
+    CycleBudget budget;
+    bool stalled = false; // the server stopped taking what we send
 
     static void on_error(RtMidiError::Type /*type*/, const std::string& text, void* self) {
         // Kept rather than printed: a missing JACK server is normal here.
@@ -104,31 +109,33 @@ RtMidiPorts::~RtMidiPorts() {
     close();
 }
 
-RtMidiPorts::Client* RtMidiPorts::client(RtMidi::Api api) {
-    for (const auto& c : clients_) {
-        if (c->api == api) {
-            return c.get();
-        }
-    }
+std::unique_ptr<RtMidiPorts::Client> RtMidiPorts::make_client(RtMidi::Api api) const {
     auto c = std::make_unique<Client>();
     c->api = api;
     try {
         c->out = std::make_unique<RtMidiOut>(api, options_.client_name);
-    } catch (const RtMidiError&) {
-        return nullptr; // this API has no device here; asked again next time
     } catch (const std::exception&) {
-        return nullptr;
+        return nullptr; // RtMidiError: this API has no device here
     }
     // From here on RtMidi reports errors to the callback instead of throwing.
     c->out->setErrorCallback(&Client::on_error, c.get());
-    clients_.push_back(std::move(c));
-    return clients_.back().get();
+    return c;
 }
 
 std::vector<OutputPort> RtMidiPorts::list() {
     std::vector<OutputPort> all;
     for (const RtMidi::Api api : options_.apis) {
-        Client* c = client(api);
+        std::unique_ptr<Client> listing; // a JACK client just for this
+        Client* c = nullptr;
+        if (api == RtMidi::LINUX_ALSA) {
+            if (!alsa_) {
+                alsa_ = make_client(api);
+            }
+            c = alsa_.get();
+        } else {
+            listing = make_client(api);
+            c = listing.get();
+        }
         if (c == nullptr) {
             continue;
         }
@@ -158,24 +165,47 @@ std::vector<OutputPort> RtMidiPorts::list() {
 
 int RtMidiPorts::open(const OutputPort& port) {
     close();
-    Client* c = client(port.api);
-    if (c == nullptr) {
+    if (port.api == RtMidi::LINUX_ALSA) {
+        if (!alsa_) {
+            alsa_ = make_client(port.api);
+        }
+        if (!alsa_) {
+            return kNoSuchPort;
+        }
+        const int rc = open_on(*alsa_, port);
+        out_ = rc == kOpenOk ? alsa_.get() : nullptr;
+        return rc;
+    }
+    if (port.api != RtMidi::UNIX_JACK) {
         return kNoSuchPort;
     }
+    auto c = make_client(port.api);
+    if (!c) {
+        return kNoSuchPort;
+    }
+    c->watch = JackWatch::start(options_.client_name + "-watch");
+    if (!c->watch) {
+        return kNoSuchPort; // no server answers
+    }
+    const int rc = open_on(*c, port);
+    if (rc == kOpenOk) {
+        jack_ = std::move(c);
+        out_ = jack_.get();
+    }
+    return rc;
+}
+
+int RtMidiPorts::open_on(Client& c, const OutputPort& port) {
     try {
         // The port may have moved in the list, or gone, since it was listed.
-        const unsigned count = c->out->getPortCount();
+        const unsigned count = c.out->getPortCount();
         for (unsigned i = 0; i < count; ++i) {
-            if (c->out->getPortName(i) != port.name) {
+            if (c.out->getPortName(i) != port.name) {
                 continue;
             }
-            c->last_error.clear();
-            c->out->openPort(i, "out");
-            if (!c->out->isPortOpen()) {
-                return kOpenFailed;
-            }
-            out_ = c;
-            return kOpenOk;
+            c.last_error.clear();
+            c.out->openPort(i, "out");
+            return c.out->isPortOpen() ? kOpenOk : kOpenFailed;
         }
     } catch (const std::exception&) {
         return kOpenFailed;
@@ -191,11 +221,20 @@ void RtMidiPorts::send(std::uint32_t message) {
     if (status < 0x80 || status >= 0xF0) {
         return; // only channel messages travel this way
     }
+    const auto length = static_cast<std::size_t>(message_length(status));
+    if (out_->watch) {
+        // RtMidi stores each message behind its length, an int.
+        if (out_->watch->server_gone() ||
+            !out_->budget.take(out_->watch->cycles(), sizeof(int) + length)) {
+            out_->stalled = true;
+            return;
+        }
+    }
     const unsigned char bytes[3] = {static_cast<unsigned char>(status),
                                     static_cast<unsigned char>((message >> 8) & 0x7F),
                                     static_cast<unsigned char>((message >> 16) & 0x7F)};
     try {
-        out_->out->sendMessage(bytes, static_cast<std::size_t>(message_length(status)));
+        out_->out->sendMessage(bytes, length);
     } catch (const std::exception&) {
         // A port that has gone takes the message nowhere.
     }
@@ -205,11 +244,24 @@ void RtMidiPorts::close() {
     if (out_ == nullptr) {
         return;
     }
+    Client* c = out_;
+    out_ = nullptr;
+    if (c == jack_.get() && (c->stalled || c->watch->server_gone())) {
+        // Its server has gone or stopped: closing would wait for it in vain,
+        // and libjack frees a dead server's clients itself, so touching this
+        // one again could crash. Let it go without closing it.
+        static_cast<void>(jack_.release());
+        return;
+    }
     try {
-        out_->out->closePort();
+        // For JACK this waits until the server has taken what was sent, the
+        // all-notes-off before closing among it.
+        c->out->closePort();
     } catch (const std::exception&) {
     }
-    out_ = nullptr;
+    if (c == jack_.get()) {
+        jack_.reset();
+    }
 }
 
 } // namespace varkelon

@@ -53,12 +53,18 @@ public:
 private:
     struct Client;
 
-    // The RtMidi client of `api`, created on first use; null when that
-    // API is not available here (no ALSA sequencer device, say).
-    Client* client(RtMidi::Api api);
+    // A new RtMidi client of `api`; null when that API is not available here
+    // (no ALSA sequencer device, say).
+    std::unique_ptr<Client> make_client(RtMidi::Api api) const;
+    // Finds `port` by name among the ports of `c` and opens it.
+    static int open_on(Client& c, const OutputPort& port);
 
     Options options_;
-    std::vector<std::unique_ptr<Client>> clients_;
+    // ALSA: one client for listing and sending, kept. JACK: a client only
+    // while a port is open, since a JACK client must not be touched after
+    // its server has gone (libjack frees it behind our back).
+    std::unique_ptr<Client> alsa_;
+    std::unique_ptr<Client> jack_;
     Client* out_ = nullptr; // the client whose port is open
 };
 

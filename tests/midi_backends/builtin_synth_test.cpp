@@ -1,0 +1,201 @@
+#include "midi/backends/builtin_synth.h"
+#include "midi/backends/open_codes.h"
+#include "midi/backends/system_midi.h"
+
+#include "app/program.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace varkelon {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kRate = 48000.0;
+constexpr std::uint32_t kNoteOn60 = 0x00643C9F; // channel 16, key 60, velocity 100
+
+// Renders `seconds` of sound and returns the samples, stereo interleaved.
+std::vector<float> render(BuiltinSynth& synth, double seconds) {
+    const int frames = static_cast<int>(seconds * kRate);
+    std::vector<float> out(static_cast<std::size_t>(frames) * 2);
+    constexpr int kBlock = 256;
+    for (int done = 0; done < frames; done += kBlock) {
+        synth.render(out.data() + static_cast<std::size_t>(done) * 2,
+                     std::min(kBlock, frames - done));
+    }
+    return out;
+}
+
+double rms(const std::vector<float>& samples) {
+    double sum = 0;
+    for (const float s : samples) {
+        sum += static_cast<double>(s) * s;
+    }
+    return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+void all_notes_off(BuiltinSynth& synth) {
+    for (int channel = 0; channel < 16; ++channel) {
+        synth.send(pack_short_message(0xB0 | channel, 123, 0));
+    }
+}
+
+class RenderedSynth : public testing::Test {
+protected:
+    void SetUp() override {
+        soundfont_ = find_gm_soundfont();
+        if (soundfont_.empty()) {
+            GTEST_SKIP() << "no General MIDI SoundFont installed (fluid-soundfont-gm)";
+        }
+    }
+
+    BuiltinSynth::Options options() const {
+        BuiltinSynth::Options o;
+        o.soundfont = soundfont_;
+        o.output = BuiltinSynth::Output::Render;
+        o.sample_rate = kRate;
+        return o;
+    }
+
+    std::string soundfont_;
+};
+
+TEST_F(RenderedSynth, NoteSoundsAndAllNotesOffDecaysToSilence) {
+    BuiltinSynth synth(options());
+    ASSERT_EQ(synth.open(), kOpenOk);
+    ASSERT_TRUE(synth.wait_until_loaded(60s));
+
+    EXPECT_LT(rms(render(synth, 0.1)), 1e-6) << "silent before any note";
+    synth.send(kNoteOn60);
+    EXPECT_GT(rms(render(synth, 0.3)), 0.01) << "the note sounds";
+
+    all_notes_off(synth);
+    render(synth, 3.0); // release and reverb tail
+    EXPECT_LT(rms(render(synth, 0.2)), 1e-4) << "the tail has died away";
+}
+
+TEST_F(RenderedSynth, CloseCutsSoundingVoicesAtOnce) {
+    BuiltinSynth synth(options());
+    ASSERT_EQ(synth.open(), kOpenOk);
+    ASSERT_TRUE(synth.wait_until_loaded(60s));
+    synth.send(kNoteOn60);
+    ASSERT_GT(rms(render(synth, 0.2)), 0.01);
+
+    synth.close();         // no note-off was sent
+    synth.send(kNoteOn60); // a closed port takes nothing
+    ASSERT_EQ(synth.open(), kOpenOk);
+    // Held, the piano note would still sound near the level above; what is
+    // left is the reverb's fading echo.
+    render(synth, 0.3);
+    EXPECT_LT(rms(render(synth, 0.2)), 1e-3);
+}
+
+// What is sent right after opening, while the SoundFont is still loading,
+// sounds exactly as if it had been sent once it had loaded: the program
+// change and the controller take effect, the held note sounds, and the note
+// that began and ended during the load does not.
+TEST_F(RenderedSynth, MessagesSentWhileLoadingTakeEffectOnceLoaded) {
+    const std::vector<std::uint32_t> setup{
+        pack_short_message(0xC0, 73, 0),  // channel 1: flute
+        pack_short_message(0xB0, 7, 90),  // channel 1: volume
+        pack_short_message(0x90, 64, 90), // held
+    };
+    const std::vector<std::uint32_t> over_during_load{
+        pack_short_message(0x90, 60, 100),
+        pack_short_message(0x80, 60, 0),
+        pack_short_message(0x99, 38, 100), // a drum hit ended by all-notes-off on channel 10
+        pack_short_message(0xB9, 123, 0),
+    };
+
+    BuiltinSynth early(options());
+    ASSERT_EQ(early.open(), kOpenOk);
+    for (const auto m : over_during_load) {
+        early.send(m);
+    }
+    for (const auto m : setup) {
+        early.send(m);
+    }
+    ASSERT_TRUE(early.wait_until_loaded(60s));
+    const auto early_sound = render(early, 0.5);
+
+    BuiltinSynth late(options());
+    ASSERT_EQ(late.open(), kOpenOk);
+    ASSERT_TRUE(late.wait_until_loaded(60s));
+    for (const auto m : setup) {
+        late.send(m);
+    }
+    const auto late_sound = render(late, 0.5);
+
+    BuiltinSynth piano(options()); // the same note without the program change
+    ASSERT_EQ(piano.open(), kOpenOk);
+    ASSERT_TRUE(piano.wait_until_loaded(60s));
+    piano.send(setup[1]);
+    piano.send(setup[2]);
+    const auto piano_sound = render(piano, 0.5);
+
+    ASSERT_GT(rms(late_sound), 0.005);
+    EXPECT_EQ(early_sound, late_sound);
+    EXPECT_NE(piano_sound, late_sound) << "the program change makes a difference";
+}
+
+TEST(BuiltinSynthOpen, WithoutUsableSoundFontFailsAndDropsSends) {
+    for (const std::string soundfont : {"", "/nonexistent/GM.sf2", VARKELON_TEST_DATA_FILE}) {
+        SCOPED_TRACE(soundfont);
+        BuiltinSynth synth(BuiltinSynth::Options{soundfont, BuiltinSynth::Output::Render});
+        EXPECT_EQ(synth.open(), kNoSoundFont);
+        EXPECT_FALSE(synth.is_open());
+        synth.send(kNoteOn60);
+        synth.close();
+        EXPECT_FALSE(synth.wait_until_loaded(0ms));
+    }
+}
+
+// On a machine without sound (this one) opening fails with a code instead
+// of waiting for an audio server; where there is an audio output it opens.
+TEST(BuiltinSynthOpen, AudioOutputOpensOrFailsWithoutHanging) {
+    const std::string soundfont = find_gm_soundfont();
+    if (soundfont.empty()) {
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    }
+    BuiltinSynth synth(BuiltinSynth::Options{soundfont, BuiltinSynth::Output::Audio});
+    const int rc = synth.open();
+    if (rc == kOpenOk) {
+        synth.send(kNoteOn60);
+        synth.close();
+        GTEST_SKIP() << "this machine has an audio output";
+    }
+    EXPECT_EQ(rc, kNoAudioOutput);
+    synth.send(kNoteOn60); // lost quietly
+    EXPECT_EQ(synth.open(), kNoAudioOutput) << "a second attempt fails the same way";
+    synth.close();
+}
+
+// The core shows the failure once and plays on without sound.
+TEST(BuiltinSynthOpen, ProgramStartsWithMessageWhenTheSynthCannotOpen) {
+    SystemMidi::Options options;
+    options.synth.soundfont = "/nonexistent/GM.sf2";
+    options.ports.apis = {}; // no ports: only the synthesizer matters here
+    SystemMidi midi(options);
+    MemorySettingsStore settings;
+    MemoryStyleFile style = test::style_data_file();
+    ScriptedDialogs dialogs;
+    Program program({midi, settings, style, dialogs});
+
+    ASSERT_TRUE(program.start());
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_EQ(dialogs.shown[0].text,
+              "Couldn't open midi out, rc = " + std::to_string(kNoSoundFont));
+    program.form1().key_down(90, 0);
+    program.form1().key_up(90, 0);
+    program.form1().key_down(116, 0);
+    program.form1().key_up(116, 0);
+    EXPECT_EQ(dialogs.shown.size(), 1U);
+    program.form1().unload();
+}
+
+} // namespace
+} // namespace varkelon

@@ -1,0 +1,343 @@
+// The program plays into a JACK MIDI port of another client. The test runs
+// its own JACK server with the dummy driver under a name of its own, so it
+// needs no sound card and disturbs no server of the user's.
+
+#include "midi/backends/open_codes.h"
+#include "midi/backends/system_midi.h"
+
+#include "app/program.h"
+#include "test_support.h"
+
+#include <RtMidi.h>
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace varkelon {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kReceiverClient = "midi-receiver-test";
+
+// A jackd of the test's own, stopped when this object goes, and killed with
+// the test process should that die first.
+class JackServer {
+public:
+    // Null, with the reason in `why`, when jackd cannot be started here.
+    static std::unique_ptr<JackServer> start(std::string& why) {
+        // JACK keeps a machine-wide table of a few servers, and only a server
+        // of the same name takes over the entry of one that was killed: so
+        // the names come from a small pool. A lock file gives each name to
+        // one test process at a time.
+        for (int slot = 0; slot < 4; ++slot) {
+            const std::string name =
+                "varkelon-test-" + std::to_string(getuid()) + "-" + std::to_string(slot);
+            auto server = std::unique_ptr<JackServer>(new JackServer(name));
+            if (!server->lock_name()) {
+                why = "every server name is in use by other tests";
+                continue;
+            }
+            if (server->launch(why)) {
+                // Every JACK client of this process now talks to this server.
+                setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+                setenv("JACK_NO_START_SERVER", "1", 1);
+                return server;
+            }
+        }
+        return nullptr;
+    }
+
+    ~JackServer() {
+        stop();
+        std::remove(log_path().c_str());
+        if (lock_fd_ >= 0) {
+            ::close(lock_fd_); // releases the name
+        }
+    }
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    // The server shuts down as when its user quits it: its clients are told.
+    void stop() {
+        if (pid_ <= 0) {
+            return;
+        }
+        ::kill(pid_, SIGTERM);
+        const auto deadline = Clock::now() + 5s;
+        while (waitpid(pid_, nullptr, WNOHANG) == 0) {
+            if (Clock::now() > deadline) {
+                ::kill(pid_, SIGKILL);
+                waitpid(pid_, nullptr, 0);
+                break;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        pid_ = -1;
+    }
+
+private:
+    explicit JackServer(std::string name) : name_(std::move(name)) {}
+
+    bool lock_name() {
+        const auto path = std::filesystem::temp_directory_path() / (name_ + ".lock");
+        lock_fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        return lock_fd_ >= 0 && flock(lock_fd_, LOCK_EX | LOCK_NB) == 0;
+    }
+
+    std::string log_path() const {
+        return (std::filesystem::temp_directory_path() / (name_ + ".log")).string();
+    }
+
+    bool launch(std::string& why) {
+        const std::string log = log_path();
+        pid_ = fork();
+        if (pid_ < 0) {
+            why = "fork failed";
+            return false;
+        }
+        if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const int log_fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(log_fd, STDOUT_FILENO);
+            dup2(log_fd, STDERR_FILENO);
+            // -r before -d: no realtime scheduling; after it: the sample rate.
+            execlp("jackd", "jackd", "-n", name_.c_str(), "-r", "-d", "dummy", "-r", "48000", "-p",
+                   "256", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        const auto deadline = Clock::now() + 10s;
+        while (Clock::now() < deadline) {
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                pid_ = -1;
+                std::ifstream in(log);
+                why = "jackd exited at once (is jackd2 installed?): " +
+                      std::string(std::istreambuf_iterator<char>(in), {});
+                return false;
+            }
+            jack_status_t status{};
+            const auto options = static_cast<jack_options_t>(JackNoStartServer | JackServerName);
+            if (jack_client_t* probe = jack_client_open("probe", options, &status, name_.c_str())) {
+                jack_client_close(probe);
+                return true;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        stop();
+        why = "jackd did not answer within 10 s";
+        return false;
+    }
+
+    pid_t pid_ = -1;
+    int lock_fd_ = -1;
+    std::string name_;
+};
+
+// Another program's MIDI input: a JACK client with one input port "in".
+class Receiver {
+public:
+    Receiver() : in_(RtMidi::UNIX_JACK, kReceiverClient, 8192) {
+        in_.setCallback(&Receiver::on_message, this);
+        in_.openVirtualPort("in");
+    }
+
+    // What has arrived, once `count` messages have or the time is up.
+    std::vector<std::uint32_t> wait_for(std::size_t count, std::chrono::milliseconds timeout) {
+        const auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline && received().size() < count) {
+            std::this_thread::sleep_for(5ms);
+        }
+        std::this_thread::sleep_for(50ms); // anything extra shows up too
+        return received();
+    }
+
+    std::vector<std::uint32_t> received() {
+        const std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+private:
+    static void on_message(double /*delta_s*/, std::vector<unsigned char>* bytes, void* self) {
+        auto& r = *static_cast<Receiver*>(self);
+        std::uint32_t packed = 0;
+        for (std::size_t i = 0; i < bytes->size() && i < 3; ++i) {
+            packed |= static_cast<std::uint32_t>((*bytes)[i]) << (8 * i);
+        }
+        const std::lock_guard lock(r.mutex_);
+        r.messages_.push_back(packed);
+    }
+
+    RtMidiIn in_;
+    std::mutex mutex_;
+    std::vector<std::uint32_t> messages_;
+};
+
+class JackPorts : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        server_ = JackServer::start(why);
+        if (!server_) {
+            GTEST_SKIP() << "cannot start a JACK server for the test: " << why;
+        }
+    }
+
+    // No SoundFont: "MIDI Mapper" fails at once instead of playing into the
+    // test's JACK server; these tests are about the ports.
+    static SystemMidi::Options port_options() {
+        SystemMidi::Options options;
+        options.synth.soundfont = "/nonexistent/GM.sf2";
+        options.ports.apis = {RtMidi::UNIX_JACK};
+        return options;
+    }
+
+    static int menu_index_of(Form1& form, const std::string& caption) {
+        for (int i = 1; i <= 10; ++i) {
+            if (form.device_item(i).visible && form.device_item(i).caption == caption) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    std::unique_ptr<JackServer> server_;
+};
+
+TEST_F(JackPorts, ProgramPlaysIntoTheChosenPortExactlyWhatItSends) {
+    Receiver receiver;
+    SystemMidi system(port_options());
+    test::TeeMidi midi(system);
+    MemorySettingsStore settings;
+    MemoryStyleFile style = test::style_data_file();
+    ScriptedDialogs dialogs;
+    Program program({midi, settings, style, dialogs});
+    ASSERT_TRUE(program.start());
+    Form1& form = program.form1();
+
+    const int item = menu_index_of(form, "midi-receiver-test: in");
+    ASSERT_GT(item, 0) << "the receiver's port is in the device menu";
+    const auto shown_before = dialogs.shown.size();
+    form.click(ControlId{"device", item});
+    EXPECT_EQ(dialogs.shown.size(), shown_before) << "opening the port succeeded";
+    EXPECT_EQ(form.r.midi_out_handle, 1);
+
+    form.key_down(90, 0); // a solo key
+    form.key_up(90, 0);
+    form.key_down(116, 0); // F5: a drum pad
+    form.key_up(116, 0);
+    form.click(ControlId{"Command7", -1}); // accompaniment mode, where the core has it
+    form.key_down(90, 0);                  // then a chord key
+    form.key_up(90, 0);
+
+    const auto sent = midi.sent;
+    const auto sent_status = [&](std::uint32_t status) {
+        return std::any_of(sent.begin(), sent.end(),
+                           [&](std::uint32_t m) { return (m & 0xFFU) == status; });
+    };
+    ASSERT_TRUE(sent_status(0x9F)) << "the key played a solo note";
+    ASSERT_TRUE(sent_status(0x99)) << "the pad played a drum";
+    if (!sent_status(0x9D)) {
+        std::cout << "[   NOTE   ] no chord sent: accompaniment mode is not in the core yet\n";
+    }
+    EXPECT_EQ(receiver.wait_for(sent.size(), 3s), sent);
+
+    // Choosing another device silences this port before closing it: the
+    // all-notes-off arrives after everything else.
+    form.click(ControlId{"device", 0});
+    const auto all_sent = midi.sent;
+    ASSERT_EQ(all_sent.size(), sent.size() + 16);
+    for (int channel = 0; channel < 16; ++channel) {
+        EXPECT_EQ(all_sent[sent.size() + static_cast<std::size_t>(channel)],
+                  pack_short_message(0xB0 | channel, 123, 0));
+    }
+    EXPECT_EQ(receiver.wait_for(all_sent.size(), 3s), all_sent);
+}
+
+TEST_F(JackPorts, PortThatDisappearsWhileOpenTakesSendsNowhere) {
+    auto receiver = std::make_unique<Receiver>();
+    SystemMidi system(port_options());
+    MemorySettingsStore settings;
+    MemoryStyleFile style = test::style_data_file();
+    ScriptedDialogs dialogs;
+    Program program({system, settings, style, dialogs});
+    ASSERT_TRUE(program.start());
+    Form1& form = program.form1();
+    const int item = menu_index_of(form, "midi-receiver-test: in");
+    ASSERT_GT(item, 0);
+    form.click(ControlId{"device", item});
+    ASSERT_EQ(form.r.midi_out_handle, 1);
+
+    receiver.reset(); // the receiving program quits
+    for (int i = 0; i < 200; ++i) {
+        form.key_down(90, 0);
+        form.key_up(90, 0);
+    }
+
+    // Choosing it again finds it gone: the message, and the program goes on.
+    const auto shown_before = dialogs.shown.size();
+    form.click(ControlId{"device", item});
+    ASSERT_EQ(dialogs.shown.size(), shown_before + 1);
+    EXPECT_EQ(dialogs.shown.back().text,
+              "Couldn't open midi out, rc = " + std::to_string(kNoSuchPort));
+    form.key_down(90, 0);
+    form.key_up(90, 0);
+    form.unload();
+}
+
+TEST_F(JackPorts, ServerThatQuitsWhileOpenNeverBlocksSendOrClose) {
+    // libjack frees the clients of a server that has gone, so this one must
+    // not be closed afterwards; it is let go at the end.
+    auto receiver = std::make_unique<Receiver>();
+    SystemMidi system(port_options());
+    const auto names = system.output_names();
+    const auto it = std::find(names.begin(), names.end(), "midi-receiver-test: in");
+    ASSERT_NE(it, names.end());
+    const int id = static_cast<int>(it - names.begin());
+    ASSERT_EQ(system.open(id), kOpenOk);
+
+    server_->stop();
+    // Far more than any buffer between us and the server holds: a send that
+    // waited for room would wait forever.
+    for (int i = 0; i < 20000; ++i) {
+        system.send(pack_short_message(0x9F, 60, 100));
+    }
+    system.close();
+    EXPECT_EQ(system.open(id), kNoSuchPort);
+    EXPECT_TRUE(system.output_names().empty());
+    static_cast<void>(receiver.release());
+}
+
+TEST_F(JackPorts, ListsAtMostTenPortsInAStableOrder) {
+    std::vector<std::unique_ptr<RtMidiIn>> inputs;
+    for (const int i : {11, 3, 0, 7, 10, 1, 9, 2, 8, 4, 6, 5}) { // registered out of order
+        const std::string client = "receiver-" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+        inputs.push_back(std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, client));
+        inputs.back()->openVirtualPort("in");
+    }
+    SystemMidi system(port_options());
+    const auto first = system.output_names();
+    ASSERT_EQ(first.size(), 10U);
+    EXPECT_EQ(system.output_names(), first);
+    EXPECT_EQ(first.front(), "receiver-00: in");
+    EXPECT_EQ(first.back(), "receiver-09: in");
+    EXPECT_TRUE(std::is_sorted(first.begin(), first.end()));
+}
+
+} // namespace
+} // namespace varkelon
