@@ -9,6 +9,7 @@
 #include "ui/midi_log.h"
 #include "ui/program_view.h"
 #include "ui/qt_settings_store.h"
+#include "ui/x11_auto_repeat.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -26,6 +27,7 @@ int main(int argc, char* argv[]) {
         QApplication::setStyle(fusion); // the same look on every desktop
     }
     QApplication::setFont(design_font(8.25, false));
+    request_detectable_auto_repeat(); // held keys repeat their press alone
 
     QtSettingsStore settings;
     DiskStyleFile style_file(
