@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 
+#include <algorithm>
 #include <cmath>
 
 namespace varkelon {
@@ -62,6 +63,14 @@ QFont fit_line(const QFont& font, const QString& text, int width) {
 
 QFont fit_wrapped(const QFont& font, const QString& text, int width, int height) {
     return narrow_until(font, [&](const QFont& f) { return fits_wrapped(f, text, width, height); });
+}
+
+QFont fit_wrapped(const QFont& font, const std::vector<WrappedText>& texts) {
+    return narrow_until(font, [&](const QFont& f) {
+        return std::all_of(texts.begin(), texts.end(), [&](const WrappedText& t) {
+            return fits_wrapped(f, t.text, t.width, t.height);
+        });
+    });
 }
 
 } // namespace varkelon

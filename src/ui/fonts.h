@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QString>
 
+#include <vector>
+
 namespace varkelon {
 
 // The sans-serif face with Cyrillic that stands for the design font.
@@ -24,5 +26,14 @@ QFont fit_line(const QFont& font, const QString& text, int width);
 
 // The same for text wrapped at word boundaries within `width` x `height`.
 QFont fit_wrapped(const QFont& font, const QString& text, int width, int height);
+
+// One font for several wrapped texts, so that they look alike: narrowed as
+// much as the text that needs it most.
+struct WrappedText {
+    QString text;
+    int width = 0;
+    int height = 0;
+};
+QFont fit_wrapped(const QFont& font, const std::vector<WrappedText>& texts);
 
 } // namespace varkelon

@@ -151,6 +151,7 @@ QWidget* MainWindowView::create_widget(const Control& c, QWidget* parent) {
         s->setTracking(false);
         s->setSingleStep(1);
         s->setPageStep(1);
+        s->setContextMenuPolicy(Qt::NoContextMenu); // Qt's own scrolling menu is no part of it
         connect(s, &QScrollBar::valueChanged, this,
                 [this, id](int value) { events_.scroll(id, value); });
         w = s;

@@ -70,8 +70,8 @@ SecondaryView::SecondaryView(FormId form, ViewEvents& events, int client_width_t
     setFont(window_font());
 }
 
-void SecondaryView::add_label(const QString& text, int left, int top, int width, int height,
-                              const QFont& font) {
+QLabel* SecondaryView::add_label(const QString& text, int left, int top, int width, int height,
+                                 const QFont& font) {
     auto* label = new QLabel(this);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
@@ -80,6 +80,7 @@ void SecondaryView::add_label(const QString& text, int left, int top, int width,
     // The face is wider than the design's: narrow it where a text would not fit.
     label->setFont(fit_wrapped(font, text, px(width), px(height)));
     label->setText(text);
+    return label;
 }
 
 void SecondaryView::add_close_button(int left, int top, int width, int height) {
@@ -126,16 +127,31 @@ void SecondaryView::moveEvent(QMoveEvent* event) {
 
 HelpWindow::HelpWindow(ViewEvents& events, const QIcon& icon)
     : SecondaryView(FormId::Form2, events, 6375, 7665, QString::fromUtf8(kForm1Caption), icon) {
-    const QFont title = design_font(9.75, true);
-    const QFont text = window_font();
+    struct Text {
+        const char* text;
+        int left, top, width, height;
+    };
+    const Text texts[] = {{kHelpText2, 240, 720, 5895, 2175},
+                          {kHelpText3, 240, 3000, 5655, 1215},
+                          {kHelpText4, 240, 4320, 5775, 1455},
+                          {kHelpText5, 240, 5880, 5655, 495},
+                          {kHelpText6, 240, 6480, 6015, 735}};
+    // The five texts share one font, narrowed as the longest needs.
+    std::vector<WrappedText> boxes;
+    for (const Text& t : texts) {
+        boxes.push_back({QString::fromUtf8(t.text), px(t.width), px(t.height)});
+    }
+    const QFont body = fit_wrapped(window_font(), boxes);
+
     // In the design's tab order; the button comes between texts 5 and 6.
-    add_label(QString::fromUtf8(kHelpTitle), 1080, 240, 4215, 255, title);
-    add_label(QString::fromUtf8(kHelpText2), 240, 720, 5895, 2175, text);
-    add_label(QString::fromUtf8(kHelpText3), 240, 3000, 5655, 1215, text);
-    add_label(QString::fromUtf8(kHelpText4), 240, 4320, 5775, 1455, text);
-    add_label(QString::fromUtf8(kHelpText5), 240, 5880, 5655, 495, text);
-    add_close_button(2760, 7320, 855, 255);
-    add_label(QString::fromUtf8(kHelpText6), 240, 6480, 6015, 735, text);
+    add_label(QString::fromUtf8(kHelpTitle), 1080, 240, 4215, 255, design_font(9.75, true));
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        if (i == 4) {
+            add_close_button(2760, 7320, 855, 255);
+        }
+        const Text& t = texts[i];
+        add_label(QString::fromUtf8(t.text), t.left, t.top, t.width, t.height, body);
+    }
 }
 
 AboutWindow::AboutWindow(ViewEvents& events, const QIcon& icon)

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+class QLabel;
 class QPushButton;
 
 namespace varkelon {
@@ -27,8 +28,8 @@ public:
 protected:
     SecondaryView(FormId form, ViewEvents& events, int client_width_twips, int client_height_twips,
                   const QString& caption, const QIcon& icon);
-    void add_label(const QString& text, int left, int top, int width, int height,
-                   const QFont& font);
+    QLabel* add_label(const QString& text, int left, int top, int width, int height,
+                      const QFont& font);
     void add_close_button(int left, int top, int width, int height);
 
     void closeEvent(QCloseEvent* event) override;
