@@ -9,6 +9,7 @@
 #include "ui/midi_log.h"
 #include "ui/program_view.h"
 #include "ui/qt_settings_store.h"
+#include "ui/quit_signals.h"
 #include "ui/x11_auto_repeat.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@ int main(int argc, char* argv[]) {
     }
     QtDialogs dialogs;
 
+    QuitSignals quit_signals;
     Program program(ProgramPorts{*midi, settings, style_file, dialogs});
     if (!program.start()) {
         return EXIT_FAILURE; // the message has been shown
@@ -48,7 +50,7 @@ int main(int argc, char* argv[]) {
     view.show();
     trace_startup("window-shown");
 
-    const int status = QApplication::exec();
+    const int status = quit_signals.requested() ? 0 : QApplication::exec();
     if (!program.ended()) {
         // The event loop ended from outside (the session is closing): unload
         // as "Выход" would, so positions are saved and the port is closed.
