@@ -24,8 +24,8 @@ struct DriverDeleter {
     void operator()(fluid_audio_driver_t* p) const { delete_fluid_audio_driver(p); }
 };
 
-constexpr int kChannels = 16;
-constexpr int kKeys = 128;
+constexpr std::size_t kChannels = 16;
+constexpr std::size_t kKeys = 128;
 
 // Audio back-ends in the order a desktop offers them: the sound server
 // (PipeWire answers as PulseAudio), then a running JACK server, then the
@@ -73,7 +73,7 @@ struct BuiltinSynth::PendingState {
         const unsigned channel = status & 0x0FU;
         const unsigned data1 = (message >> 8) & 0x7FU;
         const unsigned data2 = (message >> 16) & 0x7FU;
-        std::uint8_t* keys = &held_velocity[channel * kKeys];
+        std::uint8_t* keys = &held_velocity[std::size_t{channel} * kKeys];
         switch (kind) {
         case 0x90:
             keys[data1] = static_cast<std::uint8_t>(data2); // velocity 0 is a note-off
@@ -178,12 +178,12 @@ void BuiltinSynth::load_soundfont() {
             for (const std::uint32_t message : pending_->messages) {
                 apply(message);
             }
-            for (int channel = 0; channel < kChannels; ++channel) {
-                for (int key = 0; key < kKeys; ++key) {
-                    const int velocity =
-                        pending_->held_velocity[static_cast<std::size_t>(channel * kKeys + key)];
+            for (std::size_t channel = 0; channel < kChannels; ++channel) {
+                for (std::size_t key = 0; key < kKeys; ++key) {
+                    const int velocity = pending_->held_velocity[channel * kKeys + key];
                     if (velocity > 0) {
-                        fluid_synth_noteon(fluid_->synth.get(), channel, key, velocity);
+                        fluid_synth_noteon(fluid_->synth.get(), static_cast<int>(channel),
+                                           static_cast<int>(key), velocity);
                     }
                 }
             }

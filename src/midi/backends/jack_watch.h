@@ -26,7 +26,7 @@ namespace varkelon {
 class CycleBudget {
 public:
     // Well under RtMidi's 16 KiB, even counting a cycle we did not see.
-    static constexpr std::size_t kBudgetBytes = 6 * 1024;
+    static constexpr std::size_t kBudgetBytes = std::size_t{6} * 1024;
 
     // True, and counts the bytes, when writing them now keeps within the
     // budget; `cycle` is the consumer's cycle count as seen now.
