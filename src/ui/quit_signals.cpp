@@ -33,7 +33,7 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
         char byte = 0;
         [[maybe_unused]] const auto n = ::read(signal_pipe[1], &byte, 1);
         requested_ = true;
-        QCoreApplication::quit(); // also closes a message box that is open
+        QCoreApplication::exit(0); // leaves every loop, an open message box's too
     });
     struct sigaction action {};
     action.sa_handler = on_signal;
