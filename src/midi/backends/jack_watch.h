@@ -32,6 +32,11 @@ public:
     // budget; `cycle` is the consumer's cycle count as seen now.
     bool take(std::uint64_t cycle, std::size_t bytes);
 
+    // True when everything written has been taken out by the consumer.
+    bool drained(std::uint64_t cycle) const {
+        return by_cycle_.empty() || by_cycle_.back().first + 3 <= cycle;
+    }
+
 private:
     std::deque<std::pair<std::uint64_t, std::size_t>> by_cycle_;
     std::size_t pending_ = 0;

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace varkelon {
 
@@ -253,9 +255,17 @@ void RtMidiPorts::close() {
         static_cast<void>(jack_.release());
         return;
     }
+    if (c == jack_.get()) {
+        // RtMidi's close waits for one process cycle at most, which a loaded
+        // machine can miss: wait until the server has taken everything sent,
+        // the all-notes-off before closing among it, so no note hangs.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (!c->budget.drained(c->watch->cycles()) && !c->watch->server_gone() &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     try {
-        // For JACK this waits until the server has taken what was sent, the
-        // all-notes-off before closing among it.
         c->out->closePort();
     } catch (const std::exception&) {
     }
