@@ -214,7 +214,7 @@ const QPixmap& BitmapCache::picture(int number) {
 }
 
 QIcon BitmapCache::window_icon() {
-    return QIcon(draw_icon());
+    return QIcon{draw_icon()};
 }
 
 } // namespace varkelon

@@ -4,7 +4,7 @@ namespace varkelon {
 
 QColor to_qcolor(const Color& color, const QPalette& palette) {
     if (!color.is_system) {
-        return QColor(color.r, color.g, color.b);
+        return {color.r, color.g, color.b};
     }
     switch (color.system) {
     case SystemColor::ButtonFace:
