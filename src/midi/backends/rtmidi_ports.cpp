@@ -1,12 +1,14 @@
 #include "midi/backends/rtmidi_ports.h"
 
 #include "midi/backends/jack_watch.h"
+#include "midi/backends/library_noise.h"
 #include "midi/backends/open_codes.h"
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <iostream>
 #include <thread>
 
 namespace varkelon {
@@ -114,10 +116,20 @@ RtMidiPorts::~RtMidiPorts() {
 std::unique_ptr<RtMidiPorts::Client> RtMidiPorts::make_client(RtMidi::Api api) const {
     auto c = std::make_unique<Client>();
     c->api = api;
+    // RtMidi prints the failure of a missing API before it throws; the throw
+    // says enough.
+    std::streambuf* const cerr_buffer = std::cerr.rdbuf();
+    if (audio_libraries_quiet()) {
+        std::cerr.rdbuf(nullptr);
+    }
     try {
         c->out = std::make_unique<RtMidiOut>(api, options_.client_name);
     } catch (const std::exception&) {
-        return nullptr; // RtMidiError: this API has no device here
+        c->out.reset(); // RtMidiError: this API has no device here
+    }
+    std::cerr.rdbuf(cerr_buffer);
+    if (!c->out) {
+        return nullptr;
     }
     // From here on RtMidi reports errors to the callback instead of throwing.
     c->out->setErrorCallback(&Client::on_error, c.get());

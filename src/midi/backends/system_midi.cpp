@@ -1,5 +1,6 @@
 #include "midi/backends/system_midi.h"
 
+#include "midi/backends/library_noise.h"
 #include "midi/backends/open_codes.h"
 
 #include <cstdlib>
@@ -67,6 +68,7 @@ std::unique_ptr<MidiSystem> make_system_midi() {
     // Before anything touches JACK: a client must never start a server, which
     // stalls for seconds on a machine without one.
     setenv("JACK_NO_START_SERVER", "1", 0);
+    quiet_audio_libraries();
     return std::make_unique<SystemMidi>(default_system_midi_options());
 }
 
