@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPolygon>
@@ -47,10 +48,19 @@ QPolygon segment(int s) {
     }
 }
 
+// A pixmap of the given size in device-independent pixels, at the screen's
+// pixel density, so the bitmaps stay sharp on high-density screens.
+QPixmap canvas(int width, int height) {
+    const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pm(QSize(width, height) * ratio);
+    pm.setDevicePixelRatio(ratio);
+    return pm;
+}
+
 } // namespace
 
 QPixmap BitmapCache::draw_digit(int digit) {
-    QPixmap pm(14, 17);
+    QPixmap pm = canvas(14, 17);
     pm.fill(Qt::black);
     QPainter p(&pm);
     p.setPen(Qt::NoPen);
@@ -64,7 +74,7 @@ QPixmap BitmapCache::draw_digit(int digit) {
 }
 
 QPixmap BitmapCache::draw_lamps(int lit) {
-    QPixmap pm(15, 76);
+    QPixmap pm = canvas(15, 76);
     pm.fill(QColor(24, 24, 24));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -85,7 +95,7 @@ QPixmap BitmapCache::draw_lamps(int lit) {
 }
 
 QPixmap BitmapCache::draw_arrow(bool right) {
-    QPixmap pm(15, 15);
+    QPixmap pm = canvas(15, 15);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -101,7 +111,7 @@ QPixmap BitmapCache::draw_arrow(bool right) {
 QPixmap BitmapCache::draw_photo() {
     constexpr int kW = 210;
     constexpr int kH = 78;
-    QPixmap pm(kW, kH);
+    QPixmap pm = canvas(kW, kH);
     pm.fill(QColor(236, 236, 236));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -169,7 +179,7 @@ QPixmap BitmapCache::draw_photo() {
 }
 
 QPixmap BitmapCache::draw_icon() {
-    QPixmap pm(32, 32);
+    QPixmap pm = canvas(32, 32);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
