@@ -115,6 +115,18 @@ void Program::move(FormId form, int left, int top) {
     }
 }
 
+Program::Position Program::position(FormId form) const {
+    switch (form) {
+    case FormId::Form2:
+        return {help_.left, help_.top};
+    case FormId::Form4:
+        return {about_.left, about_.top};
+    case FormId::Form1:
+        break;
+    }
+    return {form1_.left, form1_.top};
+}
+
 void Program::end_if_no_window_left() {
     if (!form1_.loaded() && !help_.loaded && !about_.loaded) {
         ended_ = true;

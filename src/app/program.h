@@ -53,6 +53,12 @@ public:
     // The close box, or "Закрыть" of the help and about windows.
     void close(FormId form);
     void move(FormId form, int left, int top);
+    // Where a window stands, in twips (a window not open: where it last stood).
+    struct Position {
+        int left;
+        int top;
+    };
+    Position position(FormId form) const;
     bool ended() const { return ended_; }
 
 private:

@@ -34,22 +34,7 @@ void ProgramView::show() {
 
 void ProgramView::mend_position(FormId form, const QSize& size_px, int default_left,
                                 int default_top) {
-    int left = 0;
-    int top = 0;
-    switch (form) {
-    case FormId::Form1:
-        left = program_.form1().left;
-        top = program_.form1().top;
-        break;
-    case FormId::Form2:
-        left = program_.help().left;
-        top = program_.help().top;
-        break;
-    case FormId::Form4:
-        left = program_.about().left;
-        top = program_.about().top;
-        break;
-    }
+    const auto [left, top] = program_.position(form);
     const QRect window(QPoint(left / kTwipsPerPixel, top / kTwipsPerPixel), size_px);
     if (lost_off_screen(window, available_screen_geometries())) {
         program_.move(form, default_left, default_top);

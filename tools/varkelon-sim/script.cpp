@@ -375,15 +375,12 @@ bool Simulator::get_property(const std::string& target, std::string& error) {
         return false;
     }
     if (object == "Form1" || object == "Form2" || object == "Form4") {
-        int left = form.left;
-        int top = form.top;
-        bool visible = form.loaded();
-        if (object != "Form1") {
-            const SecondaryWindow& w = object == "Form2" ? program_->help() : program_->about();
-            left = w.left;
-            top = w.top;
-            visible = w.loaded;
-        }
+        FormId which{};
+        parse_form(Token{object, false}, which);
+        const auto [left, top] = program_->position(which);
+        const bool visible = which == FormId::Form1   ? form.loaded()
+                             : which == FormId::Form2 ? program_->help().loaded
+                                                      : program_->about().loaded;
         if (prop == "Left") {
             value = std::to_string(left);
         } else if (prop == "Top") {
