@@ -316,8 +316,8 @@ TEST_F(JackPorts, ListsAtMostTenPortsInAStableOrder) {
     EXPECT_TRUE(std::is_sorted(first.begin(), first.end()));
 }
 
-// Last in the file: after its server has gone, libjack in this process is
-// past repair, so a later JACK test run in the same process would crash.
+// Last in the file: it leaves this process's libjack holding clients of a
+// server that has gone.
 TEST_F(JackPorts, ServerThatQuitsWhileOpenNeverBlocksSendOrClose) {
     // libjack frees the clients of a server that has gone, so this one must
     // not be closed afterwards; it is let go at the end.
