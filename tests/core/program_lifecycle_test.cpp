@@ -174,6 +174,16 @@ TEST_F(DiskFile, FolderOfThatNameIsMissing) {
     EXPECT_EQ(check_style_file(file), StyleFileCheck::Missing);
 }
 
+// Load plays the bytes start-up verified, not whatever the file holds by then.
+TEST_F(DiskFile, LaterReadsGiveTheBytesFirstRead) {
+    const auto shipped = shipped_style_bytes();
+    std::filesystem::copy_file(VARKELON_DATA_FILE, path());
+    DiskStyleFile file{path()};
+    ASSERT_EQ(check_style_file(file), StyleFileCheck::Ok);
+    std::ofstream(path(), std::ios::binary | std::ios::trunc) << "altered";
+    EXPECT_EQ(file.read().bytes, shipped);
+}
+
 // --- window positions ---
 
 TEST(MainWindowPosition, EmptyStorePlacesItAt3000By3000) {
