@@ -9,13 +9,6 @@
 namespace varkelon {
 
 StyleFileSource::Result DiskStyleFile::read() {
-    if (!read_) {
-        read_ = read_from_disk();
-    }
-    return *read_;
-}
-
-StyleFileSource::Result DiskStyleFile::read_from_disk() const {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path_, ec)) {
         // A folder of that name counts as no file at all.

@@ -3,13 +3,10 @@
 #include "app/ports.h"
 
 #include <filesystem>
-#include <optional>
 
 namespace varkelon {
 
-// The style data file on disk. It is read once: start-up verifies the bytes
-// and Load takes them, and those must be the same bytes even should the file
-// change on disk in between.
+// The style data file on disk.
 class DiskStyleFile final : public StyleFileSource {
 public:
     explicit DiskStyleFile(std::filesystem::path path) : path_(std::move(path)) {}
@@ -17,10 +14,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    Result read_from_disk() const;
-
     std::filesystem::path path_;
-    std::optional<Result> read_;
 };
 
 // Where the program looks for the style data file: beside the executable,

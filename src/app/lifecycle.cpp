@@ -4,10 +4,9 @@
 
 namespace varkelon {
 
-Form1::Form1(MidiSystem& midi, SettingsStore& settings, StyleFileSource& style_file,
-             Dialogs& dialogs, FrameCommands& frame)
+Form1::Form1(MidiSystem& midi, SettingsStore& settings, Dialogs& dialogs, FrameCommands& frame)
     : controls(make_form1_controls()), timer1(make_timer1()), timer2(make_timer2()), midi_(midi),
-      settings_(settings), style_file_(style_file), dialogs_(dialogs), frame_(frame) {
+      settings_(settings), dialogs_(dialogs), frame_(frame) {
     for (int k = 0; k < kKeyCount; ++k) {
         keys_[static_cast<std::size_t>(k)] = &controls.at("key", k);
     }
@@ -21,7 +20,7 @@ Form1::Form1(MidiSystem& midi, SettingsStore& settings, StyleFileSource& style_f
 
 // The start-up sequence: every panel gets its start state in one fixed order,
 // and later steps depend on what earlier ones have (or have not yet) set.
-void Form1::load() {
+void Form1::load(std::vector<std::uint8_t> style_file) {
     loaded_ = true;
 
     fill_device_menu();
@@ -74,13 +73,11 @@ void Form1::load() {
     left = read_position(settings_, "left1", kForm1DefaultLeft);
     top = read_position(settings_, "top1", kForm1DefaultTop);
 
-    const auto file = style_file_.read();
-    style_bytes_ = file.bytes;
-    style_file_open_ = file.status == StyleFileSource::Status::Ok;
+    style_bytes_ = std::move(style_file);
 
     r.solo_program = 0;
 
-    r.style_header_size = 2;
+    r.style_header_size = kStyleHeaderSize;
     r.rhythm_running = kFalse;
     r.sync_armed = kFalse;
     for (const char* name : {"Command3", "Command2", "Command7"}) {
@@ -105,7 +102,6 @@ void Form1::unload() {
     }
     close_midi_port();
     style_bytes_.clear();
-    style_file_open_ = false;
     write_position(settings_, "left1", left);
     write_position(settings_, "top1", top);
     timer1.set_enabled(false);

@@ -109,8 +109,7 @@ enum class TimerId : std::uint8_t { Timer1, Timer2 };
 
 class Form1 {
 public:
-    Form1(MidiSystem& midi, SettingsStore& settings, StyleFileSource& style_file, Dialogs& dialogs,
-          FrameCommands& frame);
+    Form1(MidiSystem& midi, SettingsStore& settings, Dialogs& dialogs, FrameCommands& frame);
 
     Form1Register r;
     ControlModel controls;
@@ -120,7 +119,8 @@ public:
     int top = 0;
 
     // --- lifecycle (app/lifecycle.cpp) ---
-    void load();
+    // `style_file` holds the bytes of the style data file as start-up verified them.
+    void load(std::vector<std::uint8_t> style_file);
     void unload();
     bool loaded() const { return loaded_; }
 
@@ -200,13 +200,11 @@ public:
 private:
     MidiSystem& midi_;
     SettingsStore& settings_;
-    StyleFileSource& style_file_;
     Dialogs& dialogs_;
     FrameCommands& frame_;
 
     bool loaded_ = false;
     std::vector<std::uint8_t> style_bytes_; // the open style data file
-    bool style_file_open_ = false;
 
     std::array<Control*, 37> keys_{};
     std::array<Control*, 8> pads_{};

@@ -23,7 +23,7 @@ public:
 int read_position(SettingsStore& store, const std::string& key, int default_twips);
 void write_position(SettingsStore& store, const std::string& key, int twips);
 
-// The style data file, read whole at each open: it is small and never written.
+// The style data file, read whole: it is small and never written.
 class StyleFileSource {
 public:
     enum class Status : std::uint8_t { Ok, Missing, Unreadable };

@@ -14,8 +14,7 @@ std::string not_original_message() {
            "\"  не является орегинальным, или повреждён.";
 }
 
-StyleFileCheck check_style_file(StyleFileSource& source) {
-    const auto file = source.read();
+StyleFileCheck check_style_file(const StyleFileSource::Result& file) {
     if (file.status == StyleFileSource::Status::Missing) {
         return StyleFileCheck::Missing;
     }
@@ -23,6 +22,10 @@ StyleFileCheck check_style_file(StyleFileSource& source) {
         return StyleFileCheck::NotOriginal;
     }
     return StyleFileCheck::Ok;
+}
+
+StyleFileCheck check_style_file(StyleFileSource& source) {
+    return check_style_file(source.read());
 }
 
 void SecondaryWindow::show(SettingsStore& settings) {
@@ -44,11 +47,13 @@ void SecondaryWindow::unload(SettingsStore& settings) {
 }
 
 Program::Program(ProgramPorts ports)
-    : ports_(ports), form1_(ports.midi, ports.settings, ports.style_file, ports.dialogs, *this),
+    : ports_(ports), form1_(ports.midi, ports.settings, ports.dialogs, *this),
       help_{"left2", "top2", 4200, 1900}, about_{"left4", "top4", 4650, 4000} {}
 
 bool Program::start() {
-    switch (check_style_file(ports_.style_file)) {
+    // One read: Load plays the very bytes that were verified.
+    auto file = ports_.style_file.read();
+    switch (check_style_file(file)) {
     case StyleFileCheck::Missing:
         ports_.dialogs.message_box(MessageIcon::Critical, kProgramTitle, missing_file_message());
         ended_ = true;
@@ -60,7 +65,7 @@ bool Program::start() {
     case StyleFileCheck::Ok:
         break;
     }
-    form1_.load();
+    form1_.load(std::move(file.bytes));
     return true;
 }
 

@@ -73,6 +73,7 @@ private:
 
 // The result of checking the style data file before anything else starts.
 enum class StyleFileCheck : std::uint8_t { Ok, Missing, NotOriginal };
+StyleFileCheck check_style_file(const StyleFileSource::Result& file);
 StyleFileCheck check_style_file(StyleFileSource& source);
 
 // The two start-up messages, exactly as shown.
