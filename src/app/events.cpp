@@ -24,21 +24,32 @@ void Form1::key_up(int key_code, int mask) {
     }
 }
 
+const Form1::MouseHandlers* Form1::mouse_handlers(std::string_view name) {
+    // The arrows take the mouse too; their handlers come with their panels.
+    static constexpr MouseHandlers kTable[] = {
+        {"key", &Form1::key_MouseDown, &Form1::key_MouseUp},
+        {"Command17", &Form1::Command17_MouseDown, &Form1::Command17_MouseUp},
+        {"Command1", nullptr, nullptr},
+        {"Command4", nullptr, nullptr},
+        {"Command10", nullptr, nullptr},
+        {"Command9", nullptr, nullptr},
+        {"Command27", nullptr, nullptr},
+    };
+    const auto* it = std::find_if(std::begin(kTable), std::end(kTable),
+                                  [&](const MouseHandlers& h) { return h.name == name; });
+    return it == std::end(kTable) ? nullptr : it;
+}
+
 bool Form1::reacts_to_mouse(const ControlId& id) const {
-    static constexpr std::string_view kMouseControls[] = {
-        "key", "Command17", "Command1", "Command4", "Command10", "Command9", "Command27"};
-    return std::find(std::begin(kMouseControls), std::end(kMouseControls), id.name) !=
-           std::end(kMouseControls);
+    return mouse_handlers(id.name) != nullptr;
 }
 
 void Form1::mouse_down(const ControlId& id, int button, int mask) {
     if (!loaded_ || !receives_input(controls.find(id))) {
         return;
     }
-    if (id.name == "key") {
-        key_MouseDown(id.index, button, mask);
-    } else if (id.name == "Command17") {
-        Command17_MouseDown(id.index, button, mask);
+    if (const auto* h = mouse_handlers(id.name); h != nullptr && h->down != nullptr) {
+        (this->*(h->down))(id.index, button, mask);
     }
 }
 
@@ -48,10 +59,8 @@ void Form1::mouse_up(const ControlId& id, int button, int mask) {
     if (!loaded_ || controls.find(id) == nullptr) {
         return;
     }
-    if (id.name == "key") {
-        key_MouseUp(id.index, button, mask);
-    } else if (id.name == "Command17") {
-        Command17_MouseUp(id.index, button, mask);
+    if (const auto* h = mouse_handlers(id.name); h != nullptr && h->up != nullptr) {
+        (this->*(h->up))(id.index, button, mask);
     }
 }
 

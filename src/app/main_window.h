@@ -187,6 +187,16 @@ public:
     void Command17_MouseDown(int index, int button, int mask);
     void Command17_MouseUp(int index, int button, int mask);
 
+    // The controls whose handlers run on mouse press and release: one table
+    // serves dispatch and reacts_to_mouse.
+    using MouseHandler = void (Form1::*)(int index, int button, int mask);
+    struct MouseHandlers {
+        std::string_view name;
+        MouseHandler down;
+        MouseHandler up;
+    };
+    static const MouseHandlers* mouse_handlers(std::string_view name);
+
     // --- pattern player and transport (engine/) ---
     void timer1_tick();
     void timer2_tick();
