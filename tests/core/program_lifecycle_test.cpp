@@ -3,6 +3,7 @@
 
 #include "app/disk_style_file.h"
 #include "core_fixture.h"
+#include "engine/style_format.h"
 
 #include <unistd.h>
 
@@ -22,8 +23,8 @@ const std::string kMessageB =
 
 TEST(StyleDataFile, ShippedFileIsTheOriginal) {
     const auto bytes = shipped_style_bytes();
-    ASSERT_EQ(bytes.size(), 1616U);
-    EXPECT_EQ(std::accumulate(bytes.begin(), bytes.end(), 0U), 157103U);
+    ASSERT_EQ(bytes.size(), kStyleFileSize);
+    EXPECT_EQ(std::accumulate(bytes.begin(), bytes.end(), 0U), kStyleFileByteSum);
 }
 
 TEST(ProgramStart, MissingFileShowsMessageAAndEnds) {
