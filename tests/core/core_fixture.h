@@ -3,6 +3,7 @@
 // A whole program on in-memory ports: what it sends, shows and saves is read
 // back from the recording MIDI port, the scripted dialogs and the settings map.
 
+#include "app/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/program.h"
 #include "midi/recording_midi.h"
@@ -10,8 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <vector>
 
@@ -29,13 +28,14 @@ inline void PrintTo(const ControlId& id, std::ostream* os) {
 
 namespace varkelon::test {
 
-inline std::vector<std::uint8_t> shipped_style_bytes() {
-    std::ifstream in(VARKELON_DATA_FILE, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// The shipped style file, read as the program reads it: a missing file
+// reports Missing, so the tests fail at start() instead of on empty bytes.
+inline StyleFileSource::Result shipped_style_file() {
+    return DiskStyleFile{VARKELON_DATA_FILE}.read();
 }
 
-inline StyleFileSource::Result shipped_style_file() {
-    return {StyleFileSource::Status::Ok, shipped_style_bytes()};
+inline std::vector<std::uint8_t> shipped_style_bytes() {
+    return shipped_style_file().bytes;
 }
 
 // Windows virtual-key codes used by several tests.

@@ -3,6 +3,7 @@
 // The program on real widgets with a recording MIDI port, in-memory settings
 // and the real style data file.
 
+#include "app/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/program.h"
 #include "midi/recording_midi.h"
@@ -16,18 +17,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace varkelon::testing {
 
 inline StyleFileSource::Result real_style_file() {
-    std::ifstream in(VARKELON_DATA_FILE, std::ios::binary);
-    StyleFileSource::Result r;
-    r.status = in ? StyleFileSource::Status::Ok : StyleFileSource::Status::Missing;
-    r.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return r;
+    return DiskStyleFile{VARKELON_DATA_FILE}.read();
 }
 
 // Note messages of the solo voice (channel 16).
