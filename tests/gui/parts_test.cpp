@@ -156,8 +156,9 @@ TEST(MidiLog, AppendsWhatReachesTheOpenPortAsHex) {
         log.send(0x0000378F);
         log.close();
         log.send(0x00112233);
+        // `port` lives inside `log`: read it before the block ends.
+        EXPECT_EQ(port.sent(), (std::vector<std::uint32_t>{0x004E379F, 0x0000378F}));
     }
-    EXPECT_EQ(port.sent(), (std::vector<std::uint32_t>{0x004E379F, 0x0000378F}));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("004E379F\n0000378F\n"));
