@@ -28,6 +28,8 @@ struct Font {
     // Sans-serif face with Cyrillic; the view picks the nearest installed one.
     double size_pt = 8.25;
     bool bold = false;
+
+    friend bool operator==(const Font&, const Font&) = default;
 };
 
 // Identifies a control or a member of a control array: "Command2", "key(7)".
@@ -68,6 +70,9 @@ struct Control {
     int height = 0;
     Font font;
     int tab_index = -1; // focus order; -1 = takes no focus
+
+    // The view compares what it shows with the model to redraw only changes.
+    friend bool operator==(const Control&, const Control&) = default;
 };
 
 // Bitmap resources that are not numbered in the original: the arrows, the

@@ -204,11 +204,18 @@ void MainWindowView::sync() {
     const auto& all = form_.controls.all();
     for (Binding& b : bindings_) {
         const Control& c = all[b.index];
+        follow_user_state(b, c);
+        // An event or a tick changes a few controls at most: the others are
+        // neither copied nor touched.
+        if (b.shown && *b.shown == c) {
+            continue;
+        }
         if (b.action != nullptr) {
             apply_action(b, c);
         } else {
             apply(b, c);
         }
+        b.shown = c;
     }
     // Once placed, the window follows the model's position.
     if (placed_ && (placed_->first != form_.left || placed_->second != form_.top)) {
@@ -221,7 +228,7 @@ void MainWindowView::place() {
     placed_ = std::make_pair(form_.left, form_.top);
 }
 
-void MainWindowView::apply_action(Binding& b, const Control& c) {
+void MainWindowView::apply_action(const Binding& b, const Control& c) {
     QAction* a = b.action;
     const Control* old = b.shown ? &*b.shown : nullptr;
     if (!old || old->caption != c.caption) {
@@ -233,19 +240,49 @@ void MainWindowView::apply_action(Binding& b, const Control& c) {
     if (!old || old->enabled != c.enabled) {
         a->setEnabled(c.enabled);
     }
-    if (c.kind == ControlKind::MenuItem) {
-        // Compared with the action itself: Qt toggles a checkable action on
-        // its own when it is chosen. Only a ticked item shows its check mark.
+}
+
+// Compared with the widget itself on every sync, not with what was last
+// shown: the user changes these in the widget, and the model may keep its
+// value all the same (a press dropped while a message box is open).
+void MainWindowView::follow_user_state(const Binding& b, const Control& c) {
+    switch (c.kind) {
+    case ControlKind::MenuItem: {
+        // Qt toggles a checkable action on its own when it is chosen. Only a
+        // ticked item shows its check mark.
+        QAction* a = b.action;
         if (a->isCheckable() != c.checked || a->isChecked() != c.checked) {
             const QSignalBlocker block(a);
             a->setCheckable(c.checked);
             a->setChecked(c.checked);
         }
+        break;
     }
-    b.shown = c;
+    case ControlKind::TextBox: {
+        auto* e = static_cast<QLineEdit*>(b.widget);
+        if (e->text() != qstr(c.text)) {
+            const QSignalBlocker block(e);
+            e->setText(qstr(c.text));
+        }
+        break;
+    }
+    case ControlKind::HScrollBar: {
+        auto* s = static_cast<QScrollBar*>(b.widget);
+        const QSignalBlocker block(s);
+        if (s->minimum() != c.min || s->maximum() != c.max) {
+            s->setRange(c.min, c.max);
+        }
+        if (s->value() != c.value) {
+            s->setValue(c.value);
+        }
+        break;
+    }
+    default:
+        break;
+    }
 }
 
-void MainWindowView::apply(Binding& b, const Control& c) {
+void MainWindowView::apply(const Binding& b, const Control& c) {
     QWidget* w = b.widget;
     const Control* old = b.shown ? &*b.shown : nullptr;
     const QPalette& pal = w->palette();
@@ -322,10 +359,6 @@ void MainWindowView::apply(Binding& b, const Control& c) {
     }
     case ControlKind::TextBox: {
         auto* e = static_cast<QLineEdit*>(w);
-        if (e->text() != qstr(c.text)) {
-            const QSignalBlocker block(e);
-            e->setText(qstr(c.text));
-        }
         if (colours_changed) {
             QPalette p = e->palette();
             p.setColor(QPalette::Base, to_qcolor(c.back_color, pal));
@@ -334,25 +367,13 @@ void MainWindowView::apply(Binding& b, const Control& c) {
         }
         break;
     }
-    case ControlKind::HScrollBar: {
-        auto* s = static_cast<QScrollBar*>(w);
-        const QSignalBlocker block(s);
-        if (s->minimum() != c.min || s->maximum() != c.max) {
-            s->setRange(c.min, c.max);
-        }
-        if (s->value() != c.value) {
-            s->setValue(c.value);
-        }
-        break;
-    }
     default:
-        break;
+        break; // a scroll bar follows the model in follow_user_state()
     }
     // Last, so a control appears with its new look at once.
     if (changed(&Control::visible)) {
         w->setVisible(c.visible);
     }
-    b.shown = c;
 }
 
 QWidget* MainWindowView::widget_of(const ControlId& id) const {

@@ -54,8 +54,11 @@ private:
     void build();
     void build_menus();
     QWidget* create_widget(const Control& c, QWidget* parent);
-    void apply(Binding& b, const Control& c);
-    void apply_action(Binding& b, const Control& c);
+    // Bring a widget or an action in line with a control that has changed
+    // since b.shown; the caller then records it as shown.
+    void apply(const Binding& b, const Control& c);
+    void apply_action(const Binding& b, const Control& c);
+    void follow_user_state(const Binding& b, const Control& c);
     QRect geometry_px(const Control& c) const;
 
     Form1& form_;
