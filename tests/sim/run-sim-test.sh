@@ -2,27 +2,44 @@
 # Runs one varkelon-sim script and compares its output with the expected
 # output beside it (NAME.sim -> NAME.out).
 #
+#   run-sim-test.sh SIM DATA SCRIPT WORK [CASE]
+#
 # Directives in the script's leading comments:
 #   # args: OPTIONS...        options for varkelon-sim; placeholders below
 #   # settings: KEY=VALUE     a line of the [Audio] section of @SETTINGS@
 #   # status: N               the expected exit status (default 0)
+#   # cases: NAME...          run once per NAME (CMake registers each); @CASE@
+#                             in args stands for the placeholder @NAME@
 # Placeholders: @DATA@ the shipped style file, @SHORT@ / @LONG@ the same one
 # byte shorter / longer, @CHANGED@ with one byte changed by one, @MISSING@ a
 # path where no file is, @SETTINGS@ a settings file fresh for this run.
 set -euo pipefail
-sim=$1 data=$2 script=$3 work=$4
+sim=$1 data=$2 script=$3 work=$4 case=${5:-}
 expected=${script%.sim}.out
 
 rm -rf "$work" && mkdir -p "$work"
-head -c 1615 "$data" >"$work/short.dat"
-{ cat "$data"; printf '\x00'; } >"$work/long.dat"
-cp "$data" "$work/changed.dat"
-# Byte 100 lies in the table-free middle of the file; +1 (mod 256) changes the sum.
-old=$(od -An -tu1 -j100 -N1 "$data" | tr -d ' ')
-printf "\\$(printf '%03o' $(((old + 1) % 256)))" |
-    dd of="$work/changed.dat" bs=1 seek=100 conv=notrunc status=none
 
 args=$(sed -n 's/^# args: //p' "$script" | head -n1)
+if [ -n "$case" ]; then
+    args=${args//@CASE@/@$case@}
+elif [[ $args == *@CASE@* ]]; then
+    echo "$script: its args use @CASE@; name the case" >&2
+    exit 1
+fi
+# Only the damaged files this run names are made.
+if [[ $args == *@SHORT@* ]]; then
+    head -c -1 "$data" >"$work/short.dat"
+fi
+if [[ $args == *@LONG@* ]]; then
+    { cat "$data"; printf '\x00'; } >"$work/long.dat"
+fi
+if [[ $args == *@CHANGED@* ]]; then
+    cp "$data" "$work/changed.dat"
+    # Byte 100 lies in the table-free middle of the file; +1 (mod 256) changes the sum.
+    old=$(od -An -tu1 -j100 -N1 "$data" | tr -d ' ')
+    printf "\\$(printf '%03o' $(((old + 1) % 256)))" |
+        dd of="$work/changed.dat" bs=1 seek=100 conv=notrunc status=none
+fi
 args=${args//@DATA@/$data}
 args=${args//@SHORT@/$work/short.dat}
 args=${args//@LONG@/$work/long.dat}
