@@ -2,7 +2,6 @@
 
 #include "ui/fonts.h"
 
-#include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -105,8 +104,7 @@ void ButtonWidget::paintEvent(QPaintEvent*) {
             pm);
     }
     if (!caption_.isEmpty()) {
-        const QFont f = fit_line(font(), caption_, face.width());
-        p.setFont(f);
+        p.setFont(caption_font_.font(font(), caption_, face.width()));
         p.setPen(isEnabled() ? fore_ : palette().color(QPalette::Disabled, QPalette::ButtonText));
         // A key's caption sits low on the key, as on a piano.
         const Qt::Alignment align =
@@ -185,7 +183,7 @@ void FrameWidget::paintEvent(QPaintEvent*) {
     p.setPen(palette().color(QPalette::Light));
     p.drawRect(box.adjusted(1, 1, 0, 0));
     if (!caption_.isEmpty()) {
-        const QFont f = fit_line(font(), caption_, width() - 16);
+        const QFont& f = caption_font_.font(font(), caption_, width() - 16);
         p.setFont(f);
         const int w = static_cast<int>(std::ceil(QFontMetricsF(f).horizontalAdvance(caption_)));
         const QRect text_rect(8, 0, std::min(w + 2, width() - 10), m.height());
@@ -203,7 +201,6 @@ LabelWidget::LabelWidget(QWidget* parent) : QWidget(parent) {}
 void LabelWidget::set_text(const QString& text) {
     if (text != text_) {
         text_ = text;
-        refit();
         update();
     }
 }
@@ -214,26 +211,10 @@ void LabelWidget::set_colors(const QColor& back, const QColor& fore) {
     update();
 }
 
-void LabelWidget::refit() {
-    fitted_ = fit_line(font(), text_, width());
-}
-
-void LabelWidget::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::FontChange) {
-        refit();
-    }
-    QWidget::changeEvent(event);
-}
-
-void LabelWidget::resizeEvent(QResizeEvent* event) {
-    refit();
-    QWidget::resizeEvent(event);
-}
-
 void LabelWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), back_);
-    p.setFont(fitted_);
+    p.setFont(text_font_.font(font(), text_, width()));
     p.setPen(isEnabled() ? fore_ : palette().color(QPalette::Disabled, QPalette::WindowText));
     p.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text_);
 }

@@ -4,6 +4,8 @@
 // their exact back colour with a classic 3D bevel, captioned frames, labels,
 // and picture boxes. They hold only what is on screen; the model is the state.
 
+#include "ui/fonts.h"
+
 #include <QAbstractButton>
 #include <QColor>
 #include <QPixmap>
@@ -43,6 +45,7 @@ private:
     QColor fore_;
     QPixmap picture_;
     bool pressed_in_ = false;
+    FittedLine caption_font_;
 };
 
 // A captioned group frame; its children are placed relative to it.
@@ -61,6 +64,7 @@ private:
     QString caption_;
     QColor back_;
     QColor fore_;
+    FittedLine caption_font_;
 };
 
 // Static text on its back colour, on one line, narrowed to fit its width.
@@ -74,13 +78,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void refit();
     QString text_;
-    QFont fitted_;
+    FittedLine text_font_;
     QColor back_;
     QColor fore_;
 };

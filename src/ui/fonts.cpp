@@ -61,6 +61,17 @@ QFont fit_line(const QFont& font, const QString& text, int width) {
         font, [&](const QFont& f) { return QFontMetricsF(f).horizontalAdvance(text) <= width; });
 }
 
+const QFont& FittedLine::font(const QFont& base, const QString& text, int width) {
+    if (!fitted_once_ || width != width_ || text != text_ || base != base_) {
+        fitted_once_ = true;
+        base_ = base;
+        text_ = text;
+        width_ = width;
+        fitted_ = fit_line(base, text, width);
+    }
+    return fitted_;
+}
+
 QFont fit_wrapped(const QFont& font, const QString& text, int width, int height) {
     return narrow_until(font, [&](const QFont& f) { return fits_wrapped(f, text, width, height); });
 }

@@ -24,6 +24,21 @@ QFont design_font(double size_pt, bool bold);
 // the blanks; returns `font` unchanged when the text fits.
 QFont fit_line(const QFont& font, const QString& text, int width);
 
+// fit_line() for a widget that paints one line: the fitted font is kept until
+// the text, the widget's font or the width changes, since fitting measures
+// the text in up to eleven fonts, too many for every paint.
+class FittedLine {
+public:
+    const QFont& font(const QFont& base, const QString& text, int width);
+
+private:
+    bool fitted_once_ = false;
+    QFont base_;
+    QString text_;
+    int width_ = 0;
+    QFont fitted_;
+};
+
 // The same for text wrapped at word boundaries within `width` x `height`.
 QFont fit_wrapped(const QFont& font, const QString& text, int width, int height);
 
