@@ -316,6 +316,35 @@ TEST_F(JackPorts, ListsAtMostTenPortsInAStableOrder) {
     EXPECT_TRUE(std::is_sorted(first.begin(), first.end()));
 }
 
+// A burst beyond what the server takes in a cycle drops sends, yet the
+// server is alive: closing must still release our client and its port,
+// not treat the server as gone and leave them registered.
+TEST_F(JackPorts, BurstBeyondTheBudgetStillClosesThePort) {
+    Receiver receiver;
+    SystemMidi system(port_options());
+    const auto names = system.output_names();
+    const auto it = std::find(names.begin(), names.end(), "midi-receiver-test: in");
+    ASSERT_NE(it, names.end());
+    ASSERT_EQ(system.open(static_cast<int>(it - names.begin())), kOpenOk);
+    for (int i = 0; i < 5000; ++i) {
+        system.send(pack_short_message(0x9F, 60, 100));
+        system.send(pack_short_message(0x8F, 60, 0));
+    }
+    system.close();
+
+    jack_status_t status{};
+    jack_client_t* probe = jack_client_open("probe", JackNoStartServer, &status);
+    ASSERT_NE(probe, nullptr);
+    const char** ours = jack_get_ports(probe, "^Varkelon", nullptr, 0);
+    std::vector<std::string> left;
+    for (const char** p = ours; p != nullptr && *p != nullptr; ++p) {
+        left.emplace_back(*p);
+    }
+    jack_free(static_cast<void*>(ours));
+    jack_client_close(probe);
+    EXPECT_EQ(left, std::vector<std::string>{}) << "our port is gone from the server";
+}
+
 // Last in the file: it leaves this process's libjack holding clients of a
 // server that has gone.
 TEST_F(JackPorts, ServerThatQuitsWhileOpenNeverBlocksSendOrClose) {

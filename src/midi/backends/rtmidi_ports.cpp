@@ -96,7 +96,6 @@ struct RtMidiPorts::Client {
     // JACK only, while a port is open: see jack_watch.h.
     std::unique_ptr<JackWatch> watch;
     CycleBudget budget;
-    bool stalled = false; // the server stopped taking what we send
 
     static void on_error(RtMidiError::Type /*type*/, const std::string& text, void* self) {
         // Kept rather than printed: a missing JACK server is normal here.
@@ -240,7 +239,6 @@ void RtMidiPorts::send(std::uint32_t message) {
         // RtMidi stores each message behind its length, an int.
         if (out_->watch->server_gone() ||
             !out_->budget.take(out_->watch->cycles(), sizeof(int) + length)) {
-            out_->stalled = true;
             return;
         }
     }
@@ -260,21 +258,23 @@ void RtMidiPorts::close() {
     }
     Client* c = out_;
     out_ = nullptr;
-    if (c == jack_.get() && (c->stalled || c->watch->server_gone())) {
-        // Its server has gone or stopped: closing would wait for it in vain,
-        // and libjack frees a dead server's clients itself, so touching this
-        // one again could crash. Let it go without closing it.
-        static_cast<void>(jack_.release());
-        return;
-    }
     if (c == jack_.get()) {
         // RtMidi's close waits for one process cycle at most, which a loaded
         // machine can miss: wait until the server has taken everything sent,
-        // the all-notes-off before closing among it, so no note hangs.
+        // the all-notes-off before closing among it, so no note hangs. A
+        // server that only stalled for a while drains within this wait.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
         while (!c->budget.drained(c->watch->cycles()) && !c->watch->server_gone() &&
                std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (c->watch->server_gone() || !c->budget.drained(c->watch->cycles())) {
+            // Its server has gone, or still takes nothing: closing would wait
+            // for it in vain, and libjack frees a dead server's clients
+            // itself, so touching this one again could crash. Let it go
+            // without closing it.
+            static_cast<void>(jack_.release());
+            return;
         }
     }
     try {
