@@ -9,6 +9,14 @@
 namespace varkelon {
 
 inline constexpr int kTwipsPerPixel = 15;
+
+// Design geometry is in twips, the screen in pixels; a part pixel is dropped.
+constexpr int twips_to_px(int twips) {
+    return twips / kTwipsPerPixel;
+}
+constexpr int px_to_twips(int px) {
+    return px * kTwipsPerPixel;
+}
 inline constexpr int kForm1ClientWidth = 8865; // twips
 inline constexpr int kForm1ClientHeight = 5505;
 inline constexpr int kKeyCount = 37;

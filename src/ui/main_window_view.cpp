@@ -31,10 +31,6 @@ QString menu_text(const std::string& s) {
     return qstr(s).replace(u'&', QStringLiteral("&&"));
 }
 
-int px(int twips) {
-    return twips / kTwipsPerPixel;
-}
-
 } // namespace
 
 MainWindowView::MainWindowView(Form1& form, BitmapCache& bitmaps, ViewEvents& events)
@@ -52,7 +48,7 @@ MainWindowView::MainWindowView(Form1& form, BitmapCache& bitmaps, ViewEvents& ev
 MainWindowView::~MainWindowView() = default;
 
 QRect MainWindowView::geometry_px(const Control& c) const {
-    QRect r(px(c.left), px(c.top), px(c.width), px(c.height));
+    QRect r(twips_to_px(c.left), twips_to_px(c.top), twips_to_px(c.width), twips_to_px(c.height));
     if (c.kind == ControlKind::PictureBox && c.picture != pictures::kNone) {
         // A picture box takes the size of its bitmap (and border).
         const QPixmap& pm = bitmaps_.picture(c.picture);
@@ -66,7 +62,7 @@ QRect MainWindowView::geometry_px(const Control& c) const {
 
 void MainWindowView::build() {
     auto* central = new QWidget(this);
-    central->setFixedSize(px(kForm1ClientWidth), px(kForm1ClientHeight));
+    central->setFixedSize(twips_to_px(kForm1ClientWidth), twips_to_px(kForm1ClientHeight));
     QPalette pal = central->palette();
     pal.setColor(QPalette::Window, to_qcolor(colors::kButtonFace, pal));
     central->setPalette(pal);
@@ -224,7 +220,7 @@ void MainWindowView::sync() {
 }
 
 void MainWindowView::place() {
-    move(px(form_.left), px(form_.top));
+    move(twips_to_px(form_.left), twips_to_px(form_.top));
     placed_ = std::make_pair(form_.left, form_.top);
 }
 
@@ -413,8 +409,8 @@ void MainWindowView::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     if (isVisible()) {
         // Left and Top are those of the outer window, as the design measures them.
-        const int left = x() * kTwipsPerPixel;
-        const int top = y() * kTwipsPerPixel;
+        const int left = px_to_twips(x());
+        const int top = px_to_twips(y());
         placed_ = std::make_pair(left, top);
         events_.moved(FormId::Form1, left, top);
     }

@@ -35,7 +35,7 @@ void ProgramView::show() {
 void ProgramView::mend_position(FormId form, const QSize& size_px, int default_left,
                                 int default_top) {
     const auto [left, top] = program_.position(form);
-    const QRect window(QPoint(left / kTwipsPerPixel, top / kTwipsPerPixel), size_px);
+    const QRect window(QPoint(twips_to_px(left), twips_to_px(top)), size_px);
     if (lost_off_screen(window, available_screen_geometries())) {
         program_.move(form, default_left, default_top);
     }

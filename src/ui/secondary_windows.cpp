@@ -12,10 +12,6 @@ namespace varkelon {
 
 namespace {
 
-int px(int twips) {
-    return twips / kTwipsPerPixel;
-}
-
 QFont window_font() {
     return design_font(8.25, false);
 }
@@ -64,7 +60,7 @@ SecondaryView::SecondaryView(FormId form, ViewEvents& events, int client_width_t
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(px(client_width_twips), px(client_height_twips));
+    setFixedSize(twips_to_px(client_width_twips), twips_to_px(client_height_twips));
     setWindowTitle(caption);
     setWindowIcon(icon);
     setFont(window_font());
@@ -76,16 +72,18 @@ QLabel* SecondaryView::add_label(const QString& text, int left, int top, int wid
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(px(left), px(top), px(width), px(height));
+    label->setGeometry(twips_to_px(left), twips_to_px(top), twips_to_px(width),
+                       twips_to_px(height));
     // The face is wider than the design's: narrow it where a text would not fit.
-    label->setFont(fit_wrapped(font, text, px(width), px(height)));
+    label->setFont(fit_wrapped(font, text, twips_to_px(width), twips_to_px(height)));
     label->setText(text);
     return label;
 }
 
 void SecondaryView::add_close_button(int left, int top, int width, int height) {
     close_button_ = new QPushButton(QString::fromUtf8(kCloseCaption), this);
-    close_button_->setGeometry(px(left), px(top), px(width), px(height));
+    close_button_->setGeometry(twips_to_px(left), twips_to_px(top), twips_to_px(width),
+                               twips_to_px(height));
     close_button_->setAutoDefault(false);
     connect(close_button_, &QPushButton::clicked, this, [this] { events_.close(form_); });
 }
@@ -99,7 +97,7 @@ void SecondaryView::sync(const SecondaryWindow& state) {
     }
     if (!isVisible()) {
         // Loaded afresh: at the position it has read.
-        move(px(state.left), px(state.top));
+        move(twips_to_px(state.left), twips_to_px(state.top));
         show();
         raises_seen_ = state.raises;
         raise();
@@ -121,7 +119,7 @@ void SecondaryView::closeEvent(QCloseEvent* event) {
 void SecondaryView::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     if (isVisible()) {
-        events_.moved(form_, x() * kTwipsPerPixel, y() * kTwipsPerPixel);
+        events_.moved(form_, px_to_twips(x()), px_to_twips(y()));
     }
 }
 
@@ -139,7 +137,7 @@ HelpWindow::HelpWindow(ViewEvents& events, const QIcon& icon)
     // The five texts share one font, narrowed as the longest needs.
     std::vector<WrappedText> boxes;
     for (const Text& t : texts) {
-        boxes.push_back({QString::fromUtf8(t.text), px(t.width), px(t.height)});
+        boxes.push_back({QString::fromUtf8(t.text), twips_to_px(t.width), twips_to_px(t.height)});
     }
     const QFont body = fit_wrapped(window_font(), boxes);
 
