@@ -6,23 +6,67 @@
 # Each step's messages are compared with what the key map says they must be.
 #
 #   scripts/e2e-xdotool.sh [BUILD_DIR]      (default: build)
+#
+# Every wait polls for what it waits for, with a deadline of seconds, so a
+# slow or loaded machine makes the run longer, not red.
 set -euo pipefail
 
 build=${1:-build}
-if [ -z "${VARKELON_E2E_UNDER_XVFB:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" env VARKELON_E2E_UNDER_XVFB=1 "$0" "$@"
-fi
-
 bin=$(cd "$build/bin" && pwd)/varkelon
 work=$(mktemp -d)
 pid=
+xvfb_pid=
+
+stop() { # PID: ends a process we started, forcibly if it does not go
+    local p=$1
+    kill "$p" 2>/dev/null || return 0
+    for _ in $(seq 50); do
+        kill -0 "$p" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -9 "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+}
 cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid"
+    if [ -n "$pid" ]; then
+        stop "$pid"
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        stop "$xvfb_pid"
     fi
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+# Polls COMMAND... every 50 ms until it succeeds; fails after LIMIT seconds.
+wait_until() {
+    local limit=$1 end
+    shift
+    end=$((SECONDS + limit))
+    until "$@"; do
+        [ "$SECONDS" -lt "$end" ] || return 1
+        sleep 0.05
+    done
+}
+
+# A server of our own: it picks a free display itself (-displayfd), so two
+# runs on one machine never race for a display number, and the trap above
+# ends it whatever happens. Auto-repeat starts after 2 s, not 660 ms: on a
+# loaded machine a tap's release can come late, and a repeated press would
+# be one note-on too many.
+: >"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -ardelay 2000 -arinterval 50 \
+    3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+if ! wait_until 20 grep -q '^[0-9][0-9]*$' "$work/display"; then
+    echo "e2e: Xvfb did not start; it said:"
+    cat "$work/xvfb.log"
+    exit 1
+fi
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
 
 # A home of its own: fresh settings, and the built-in synth plays into ALSA's
 # null device, so the port opens on a machine without sound hardware.
@@ -32,26 +76,51 @@ export VARKELON_MIDI_LOG=$work/midi.log
 log=$VARKELON_MIDI_LOG
 
 failures=0
+fail() {
+    echo "FAIL $*"
+    failures=$((failures + 1))
+}
+logged() {
+    wc -l <"$log"
+}
 step_start=0
 begin_step() {
-    step_start=$(wc -l <"$log")
+    step_start=$(logged)
 }
-# The messages logged since begin_step, one a line.
+# The messages logged since begin_step, one a line; complete lines only.
 step_messages() {
-    tail -n +"$((step_start + 1))" "$log"
+    sed -n "$((step_start + 1)),$(logged)p" "$log"
+}
+step_has_at_least() {
+    [ "$(($(logged) - step_start))" -ge "$1" ]
+}
+step_has() { # MESSAGE [N]: at least N (default 1) of MESSAGE since begin_step
+    [ "$(step_messages | grep -c "^$1\$" || true)" -ge "${2:-1}" ]
+}
+# After the awaited messages, a little longer, so that one too many shows too.
+settle() {
+    sleep 0.3
 }
 expect_messages() {
     local name=$1 expected=$2 got
-    sleep 0.3
+    wait_until 10 step_has_at_least "$(wc -w <<<"$expected")" || true
+    settle
     got=$(step_messages | tr '\n' ' ' | sed 's/ $//')
     if [ "$got" == "$expected" ]; then
         echo "ok   $name: $got"
     else
-        echo "FAIL $name"
+        fail "$name"
         echo "     expected: $expected"
         echo "     got:      $got"
-        failures=$((failures + 1))
     fi
+}
+program_ended() {
+    ! kill -0 "$pid" 2>/dev/null
+}
+end_with_the_program_output() {
+    echo "e2e: $1; the program said:"
+    cat "$work/stderr"
+    exit 1
 }
 
 # A press and release of key k at octave 4 with the default levels: solo
@@ -67,17 +136,30 @@ setxkbmap us
 : >"$log"
 "$bin" 2>"$work/stderr" &
 pid=$!
-wid=$(xdotool search --sync --onlyvisible --pid "$pid" --name 'Варкелон' | head -n 1)
+wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name 'Варкелон' |
+    head -n 1) || true
+if [ -z "$wid" ]; then
+    if ! program_ended; then
+        end_with_the_program_output "no window within 20 s"
+    fi
+    wait "$pid" && status=0 || status=$?
+    pid=
+    end_with_the_program_output "the program ended (status $status) before its window showed"
+fi
 # No window manager here: give the window the keyboard ourselves.
-xdotool windowfocus --sync "$wid"
-sleep 0.5
+timeout 20 xdotool windowfocus --sync "$wid" || end_with_the_program_output "no keyboard focus"
+# Start-up ends when Timer2 cuts every channel, 500 ms after the window
+# loads; a step that began earlier would count those messages as its own.
+wait_until 10 grep -q '^00007BBF$' "$log" || fail "start-up: no all-notes-off on channel 16"
+settle
 echo "window $wid: $(xdotool getwindowgeometry "$wid" | tr '\n' ' ')"
 
-# The physical keys Z, Q, 2 and comma: keys 0, 17, 18 and 12.
+# The physical keys Z, Q, 2 and comma: keys 0, 17, 18 and 12. The server
+# delivers the keymap change ahead of the key events that follow it, so the
+# program sees the new layout without a pause here.
 play_keys() {
     local layout=$1
     setxkbmap "$layout"
-    sleep 0.3
     for pair in 52:0 24:17 11:18 59:12; do
         begin_step
         xdotool key --delay 80 "${pair%%:*}"
@@ -91,53 +173,68 @@ play_keys de
 setxkbmap us
 
 # A held key: the server repeats its press; only the one real release lets go.
+# It is held until the repeats have shown, however long the machine takes.
 begin_step
 xdotool keydown 52
-sleep 1.5
+wait_until 10 step_has 004E309F 3 || true
 xdotool keyup 52
-sleep 0.3
+wait_until 10 step_has 0000308F || true
+settle
 ons=$(step_messages | grep -c '^004E309F$' || true)
 offs=$(step_messages | grep -c '^0000308F$' || true)
 if [ "$ons" -ge 3 ] && [ "$offs" -eq 1 ]; then
     echo "ok   held Z: $ons note-ons, $offs note-off"
 else
-    echo "FAIL held Z: $ons note-ons, $offs note-offs (want >= 3 and exactly 1)"
-    failures=$((failures + 1))
+    fail "held Z: $ons note-ons, $offs note-offs (want >= 3 and exactly 1)"
 fi
 
-# The right mouse button on key(7): left 1920, top 2520 twips in the client
-# area, which lies below the menu bar.
+# The window is the menu bar above the client area of 591 x 367 pixels; the
+# menu bar's height depends on the font, so it is what the window has beyond.
 eval "$(xdotool getwindowgeometry --shell "$wid")"
 menu_bar=$((HEIGHT - 367))
+
+# The right mouse button on key(7), a white key at left 1920, top 2520 twips,
+# 375 wide and 1815 high: the middle of its width, and halfway down the part
+# below the black keys (which are 1095 high).
 begin_step
-xdotool mousemove --sync $((X + 1920 / 15 + 12)) $((Y + menu_bar + 2520 / 15 + 110)) click 3
+xdotool mousemove --sync $((X + (1920 + 375 / 2) / 15)) \
+    $((Y + menu_bar + (2520 + (1095 + 1815) / 2) / 15)) click 3
 expect_messages "right button on key(7)" "$(key_messages 7)"
 
-# "Выход", the last title of the menu bar: the program ends and saves its
-# position.
-xdotool mousemove --sync $((X + 440)) $((Y + menu_bar / 2)) click 1
-for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-    echo "FAIL \"Выход\" did not end the program"
-    failures=$((failures + 1))
+# "Выход", the last title of the menu bar: where its text lies depends on the
+# font, so it is found on the screen: the dark columns of the menu bar's
+# picture, the last run of them (titles stand more than 10 pixels apart,
+# letters and words within a title less), and its middle is clicked.
+exit_x=$(import -window "$wid" miff:- |
+    convert miff:- -crop "${WIDTH}x${menu_bar}+0+0" +repage -colorspace gray -threshold 50% txt:- |
+    awk -F'[,:]' -v width="$WIDTH" '/#000000|gray\(0\)/ { dark[$1] = 1 }
+        END {
+            end = -1
+            for (x = width - 1; x >= 0; --x) if (x in dark) { end = x; break }
+            if (end < 0) exit
+            start = end
+            for (x = end - 1; x >= 0 && x >= start - 10; --x) if (x in dark) start = x
+            print int((start + end) / 2)
+        }') || true
+if [ -z "$exit_x" ]; then
+    fail "\"Выход\": the menu bar shows no title"
 else
-    wait "$pid" && status=0 || status=$?
-    pid=
-    ini=$XDG_CONFIG_HOME/Skarvelund/Skarvelund.ini
-    if [ "$status" -eq 0 ] && grep -q '^left1=3000$' "$ini" && grep -q '^top1=3000$' "$ini"; then
-        echo "ok   \"Выход\": exit status 0, position saved in $(basename "$ini")"
+    xdotool mousemove --sync $((X + exit_x)) $((Y + menu_bar / 2)) click 1
+    if ! wait_until 10 program_ended; then
+        fail "\"Выход\" did not end the program"
     else
-        echo "FAIL \"Выход\": exit status $status; settings: $(cat "$ini" 2>/dev/null)"
-        failures=$((failures + 1))
+        wait "$pid" && status=0 || status=$?
+        pid=
+        ini=$XDG_CONFIG_HOME/Skarvelund/Skarvelund.ini
+        if [ "$status" -eq 0 ] && grep -q '^left1=3000$' "$ini" && grep -q '^top1=3000$' "$ini"; then
+            echo "ok   \"Выход\": exit status 0, position saved in $(basename "$ini")"
+        else
+            fail "\"Выход\": exit status $status; settings: $(cat "$ini" 2>/dev/null)"
+        fi
     fi
 fi
 
 if [ "$failures" -ne 0 ]; then
-    echo "e2e: $failures step(s) failed; the program said:"
-    cat "$work/stderr"
-    exit 1
+    end_with_the_program_output "$failures step(s) failed"
 fi
 echo "e2e: all steps passed"
