@@ -3,6 +3,7 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "keyboard/virtual_keys.h"
 
 #include <array>
 
@@ -12,12 +13,15 @@ namespace {
 
 // Windows virtual-key code of the key that plays each virtual key.
 constexpr std::array<int, kKeyCount> kKeyCodes = {
-    90, 83, 88, 68, 67, 86, 71, 66, 72, 78, 74, 77, 188, 76, 190, 186, 191, 81, 50,
-    87, 51, 69, 52, 82, 84, 54, 89, 55, 85, 73, 57, 79,  48, 80,  189, 219, 221};
+    'Z',       'S',       'X',           'D', 'C',
+    'V',       'G',       'B',           'H', 'N',
+    'J',       'M',       vk::kOemComma, 'L', vk::kOemPeriod,
+    vk::kOem1, vk::kOem2, 'Q',           '2', 'W',
+    '3',       'E',       '4',           'R', 'T',
+    '6',       'Y',       '7',           'U', 'I',
+    '9',       'O',       '0',           'P', vk::kOemMinus,
+    vk::kOem4, vk::kOem6};
 
-constexpr int kShiftKey = 16;
-constexpr int kF1 = 112;
-constexpr int kF8 = 119;
 constexpr std::int16_t kPadOfOtherKeys = 3; // "Переход-3" is whitened by every other key-up
 
 } // namespace
@@ -32,11 +36,11 @@ std::int16_t Form1::map_key_code(int key_code) {
 }
 
 void Form1::Form_KeyDown(int key_code, int mask) {
-    if (key_code == kShiftKey) {
+    if (key_code == vk::kShift) {
         return;
     }
-    if (key_code >= kF1 && key_code <= kF8) {
-        r.pad_index = static_cast<std::int16_t>(key_code - kF1);
+    if (key_code >= vk::kF1 && key_code <= vk::kF8) {
+        r.pad_index = static_cast<std::int16_t>(key_code - vk::kF1);
         strike_pad();
     }
     r.key_index = map_key_code(key_code);
@@ -47,7 +51,7 @@ void Form1::Form_KeyDown(int key_code, int mask) {
 }
 
 void Form1::Form_KeyUp(int key_code, int /*mask*/) {
-    const int p = key_code >= kF1 && key_code <= kF8 ? key_code - kF1 : kPadOfOtherKeys;
+    const int p = key_code >= vk::kF1 && key_code <= vk::kF8 ? key_code - vk::kF1 : kPadOfOtherKeys;
     pad(p).back_color = colors::kWhite;
     r.key_index = map_key_code(key_code);
     if (r.key_index != kNoKey) {

@@ -1,6 +1,7 @@
 #include "ui/key_codes.h"
 
 #include "app/main_window.h"
+#include "keyboard/virtual_keys.h"
 
 #include <QKeyEvent>
 
@@ -11,55 +12,6 @@ namespace varkelon {
 
 namespace {
 
-// Windows virtual-key codes used below.
-enum Vk : int {
-    kBack = 8,
-    kTab = 9,
-    kReturn = 13,
-    kShiftVk = 16,
-    kControlVk = 17,
-    kMenuVk = 18, // Alt
-    kPause = 19,
-    kCapital = 20,
-    kEscape = 27,
-    kSpace = 32,
-    kPrior = 33,
-    kNext = 34,
-    kEnd = 35,
-    kHome = 36,
-    kLeft = 37,
-    kUp = 38,
-    kRight = 39,
-    kDown = 40,
-    kSnapshot = 44,
-    kInsert = 45,
-    kDelete = 46,
-    kLWin = 91,
-    kRWin = 92,
-    kApps = 93,
-    kNumpad0 = 96,
-    kMultiply = 106,
-    kAdd = 107,
-    kSubtract = 109,
-    kDecimal = 110,
-    kDivide = 111,
-    kF1 = 112,
-    kNumLock = 144,
-    kScroll = 145,
-    kOem1 = 186,      // ; :
-    kOemPlus = 187,   // = +
-    kOemComma = 188,  // , <
-    kOemMinus = 189,  // - _
-    kOemPeriod = 190, // . >
-    kOem2 = 191,      // / ?
-    kOem3 = 192,      // ` ~
-    kOem4 = 219,      // [ {
-    kOem5 = 220,      // \ |
-    kOem6 = 221,      // ] }
-    kOem7 = 222,      // ' "
-    kOem102 = 226,    // the extra key left of Z on ISO keyboards
-};
-
 constexpr int vk_letter(char c) {
     return c;
 }
@@ -67,79 +19,79 @@ constexpr int vk_letter(char c) {
 // Indexed by the Linux evdev code (X11 keycode - 8); 0 = no code.
 constexpr std::array<int, 128> make_evdev_table() {
     std::array<int, 128> t{};
-    t[1] = kEscape;
+    t[1] = vk::kEscape;
     // Digit row: 1 .. 9, 0
     for (int i = 0; i < 9; ++i) {
         t[2 + i] = '1' + i;
     }
     t[11] = '0';
-    t[12] = kOemMinus;
-    t[13] = kOemPlus;
-    t[14] = kBack;
-    t[15] = kTab;
+    t[12] = vk::kOemMinus;
+    t[13] = vk::kOemPlus;
+    t[14] = vk::kBack;
+    t[15] = vk::kTab;
     const char top[] = "QWERTYUIOP";
     for (int i = 0; i < 10; ++i) {
         t[16 + i] = vk_letter(top[i]);
     }
-    t[26] = kOem4;
-    t[27] = kOem6;
-    t[28] = kReturn;
-    t[29] = kControlVk;
+    t[26] = vk::kOem4;
+    t[27] = vk::kOem6;
+    t[28] = vk::kReturn;
+    t[29] = vk::kControl;
     const char home[] = "ASDFGHJKL";
     for (int i = 0; i < 9; ++i) {
         t[30 + i] = vk_letter(home[i]);
     }
-    t[39] = kOem1;
-    t[40] = kOem7;
-    t[41] = kOem3;
-    t[42] = kShiftVk;
-    t[43] = kOem5;
+    t[39] = vk::kOem1;
+    t[40] = vk::kOem7;
+    t[41] = vk::kOem3;
+    t[42] = vk::kShift;
+    t[43] = vk::kOem5;
     const char bottom[] = "ZXCVBNM";
     for (int i = 0; i < 7; ++i) {
         t[44 + i] = vk_letter(bottom[i]);
     }
-    t[51] = kOemComma;
-    t[52] = kOemPeriod;
-    t[53] = kOem2;
-    t[54] = kShiftVk;
-    t[55] = kMultiply;
-    t[56] = kMenuVk;
-    t[57] = kSpace;
-    t[58] = kCapital;
+    t[51] = vk::kOemComma;
+    t[52] = vk::kOemPeriod;
+    t[53] = vk::kOem2;
+    t[54] = vk::kShift;
+    t[55] = vk::kMultiply;
+    t[56] = vk::kMenu;
+    t[57] = vk::kSpace;
+    t[58] = vk::kCapital;
     for (int i = 0; i < 10; ++i) {
-        t[59 + i] = kF1 + i; // F1 .. F10
+        t[59 + i] = vk::kF1 + i; // F1 .. F10
     }
-    t[69] = kNumLock;
-    t[70] = kScroll;
+    t[69] = vk::kNumLock;
+    t[70] = vk::kScroll;
     // Keypad with Num Lock on: 7 8 9 - 4 5 6 + 1 2 3 0 .
     const int keypad[] = {7, 8, 9, -1, 4, 5, 6, -2, 1, 2, 3, 0};
     for (int i = 0; i < 12; ++i) {
         const int k = keypad[i];
-        t[71 + i] = k == -1 ? kSubtract : k == -2 ? kAdd : kNumpad0 + k;
+        t[71 + i] = k == -1 ? vk::kSubtract : k == -2 ? vk::kAdd : vk::kNumpad0 + k;
     }
-    t[83] = kDecimal;
-    t[86] = kOem102;
-    t[87] = kF1 + 10; // F11
-    t[88] = kF1 + 11; // F12
-    t[96] = kReturn;  // keypad Enter
-    t[97] = kControlVk;
-    t[98] = kDivide;
-    t[99] = kSnapshot;
-    t[100] = kMenuVk; // right Alt (AltGr)
-    t[102] = kHome;
-    t[103] = kUp;
-    t[104] = kPrior;
-    t[105] = kLeft;
-    t[106] = kRight;
-    t[107] = kEnd;
-    t[108] = kDown;
-    t[109] = kNext;
-    t[110] = kInsert;
-    t[111] = kDelete;
-    t[119] = kPause;
-    t[125] = kLWin;
-    t[126] = kRWin;
-    t[127] = kApps;
+    t[83] = vk::kDecimal;
+    t[86] = vk::kOem102;
+    t[87] = vk::kF1 + 10; // F11
+    t[88] = vk::kF1 + 11; // F12
+    t[96] = vk::kReturn;  // keypad Enter
+    t[97] = vk::kControl;
+    t[98] = vk::kDivide;
+    t[99] = vk::kSnapshot;
+    t[100] = vk::kMenu; // right Alt (AltGr)
+    t[102] = vk::kHome;
+    t[103] = vk::kUp;
+    t[104] = vk::kPrior;
+    t[105] = vk::kLeft;
+    t[106] = vk::kRight;
+    t[107] = vk::kEnd;
+    t[108] = vk::kDown;
+    t[109] = vk::kNext;
+    t[110] = vk::kInsert;
+    t[111] = vk::kDelete;
+    t[119] = vk::kPause;
+    t[125] = vk::kLWin;
+    t[126] = vk::kRWin;
+    t[127] = vk::kApps;
     return t;
 }
 
@@ -161,27 +113,27 @@ int vk_of_us_character(char c) {
     }
     switch (c) {
     case ';':
-        return kOem1;
+        return vk::kOem1;
     case '=':
-        return kOemPlus;
+        return vk::kOemPlus;
     case ',':
-        return kOemComma;
+        return vk::kOemComma;
     case '-':
-        return kOemMinus;
+        return vk::kOemMinus;
     case '.':
-        return kOemPeriod;
+        return vk::kOemPeriod;
     case '/':
-        return kOem2;
+        return vk::kOem2;
     case '`':
-        return kOem3;
+        return vk::kOem3;
     case '[':
-        return kOem4;
+        return vk::kOem4;
     case '\\':
-        return kOem5;
+        return vk::kOem5;
     case ']':
-        return kOem6;
+        return vk::kOem6;
     case '\'':
-        return kOem7;
+        return vk::kOem7;
     default:
         return 0;
     }
@@ -199,20 +151,20 @@ int vk_from_x11_keycode(quint32 keycode) {
 int vk_from_qt_key(int qt_key, bool keypad) {
     if (keypad) {
         if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) {
-            return kNumpad0 + (qt_key - Qt::Key_0);
+            return vk::kNumpad0 + (qt_key - Qt::Key_0);
         }
         switch (qt_key) {
         case Qt::Key_Asterisk:
-            return kMultiply;
+            return vk::kMultiply;
         case Qt::Key_Plus:
-            return kAdd;
+            return vk::kAdd;
         case Qt::Key_Minus:
-            return kSubtract;
+            return vk::kSubtract;
         case Qt::Key_Period:
         case Qt::Key_Comma:
-            return kDecimal;
+            return vk::kDecimal;
         case Qt::Key_Slash:
-            return kDivide;
+            return vk::kDivide;
         default:
             break; // navigation keys of the keypad: as the main keys below
         }
@@ -222,7 +174,7 @@ int vk_from_qt_key(int qt_key, bool keypad) {
         return qt_key; // Qt's codes of these keys are their ASCII codes, as are the VKs
     }
     if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F12) {
-        return kF1 + (qt_key - Qt::Key_F1);
+        return vk::kF1 + (qt_key - Qt::Key_F1);
     }
     for (const auto& [letter, key] : kRussianLetters) {
         if (qt_key == letter) {
@@ -253,90 +205,90 @@ int vk_from_qt_key(int qt_key, bool keypad) {
         return '0';
     case Qt::Key_Semicolon:
     case Qt::Key_Colon:
-        return kOem1;
+        return vk::kOem1;
     case Qt::Key_Equal:
     case Qt::Key_Plus:
-        return kOemPlus;
+        return vk::kOemPlus;
     case Qt::Key_Comma:
     case Qt::Key_Less:
-        return kOemComma;
+        return vk::kOemComma;
     case Qt::Key_Minus:
     case Qt::Key_Underscore:
-        return kOemMinus;
+        return vk::kOemMinus;
     case Qt::Key_Period:
     case Qt::Key_Greater:
-        return kOemPeriod;
+        return vk::kOemPeriod;
     case Qt::Key_Slash:
     case Qt::Key_Question:
-        return kOem2;
+        return vk::kOem2;
     case Qt::Key_QuoteLeft:
     case Qt::Key_AsciiTilde:
-        return kOem3;
+        return vk::kOem3;
     case Qt::Key_BracketLeft:
     case Qt::Key_BraceLeft:
-        return kOem4;
+        return vk::kOem4;
     case Qt::Key_Backslash:
     case Qt::Key_Bar:
-        return kOem5;
+        return vk::kOem5;
     case Qt::Key_BracketRight:
     case Qt::Key_BraceRight:
-        return kOem6;
+        return vk::kOem6;
     case Qt::Key_Apostrophe:
     case Qt::Key_QuoteDbl:
-        return kOem7;
+        return vk::kOem7;
     case Qt::Key_Space:
-        return kSpace;
+        return vk::kSpace;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return kReturn;
+        return vk::kReturn;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-        return kTab;
+        return vk::kTab;
     case Qt::Key_Backspace:
-        return kBack;
+        return vk::kBack;
     case Qt::Key_Escape:
-        return kEscape;
+        return vk::kEscape;
     case Qt::Key_Shift:
-        return kShiftVk;
+        return vk::kShift;
     case Qt::Key_Control:
-        return kControlVk;
+        return vk::kControl;
     case Qt::Key_Alt:
     case Qt::Key_AltGr:
-        return kMenuVk;
+        return vk::kMenu;
     case Qt::Key_Meta:
-        return kLWin;
+        return vk::kLWin;
     case Qt::Key_Menu:
-        return kApps;
+        return vk::kApps;
     case Qt::Key_CapsLock:
-        return kCapital;
+        return vk::kCapital;
     case Qt::Key_NumLock:
-        return kNumLock;
+        return vk::kNumLock;
     case Qt::Key_ScrollLock:
-        return kScroll;
+        return vk::kScroll;
     case Qt::Key_Pause:
-        return kPause;
+        return vk::kPause;
     case Qt::Key_Print:
-        return kSnapshot;
+        return vk::kSnapshot;
     case Qt::Key_PageUp:
-        return kPrior;
+        return vk::kPrior;
     case Qt::Key_PageDown:
-        return kNext;
+        return vk::kNext;
     case Qt::Key_End:
-        return kEnd;
+        return vk::kEnd;
     case Qt::Key_Home:
-        return kHome;
+        return vk::kHome;
     case Qt::Key_Left:
-        return kLeft;
+        return vk::kLeft;
     case Qt::Key_Up:
-        return kUp;
+        return vk::kUp;
     case Qt::Key_Right:
-        return kRight;
+        return vk::kRight;
     case Qt::Key_Down:
-        return kDown;
+        return vk::kDown;
     case Qt::Key_Insert:
-        return kInsert;
+        return vk::kInsert;
     case Qt::Key_Delete:
-        return kDelete;
+        return vk::kDelete;
     default:
         return 0;
     }
