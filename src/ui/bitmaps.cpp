@@ -223,8 +223,11 @@ const QPixmap& BitmapCache::picture(int number) {
     return cache_.emplace(number, std::move(pm)).first->second;
 }
 
-QIcon BitmapCache::window_icon() {
-    return QIcon{draw_icon()};
+const QIcon& BitmapCache::window_icon() {
+    if (icon_.isNull()) {
+        icon_ = QIcon{draw_icon()};
+    }
+    return icon_;
 }
 
 } // namespace varkelon

@@ -15,7 +15,7 @@ class BitmapCache {
 public:
     // The bitmap of a picture number; a null pixmap for 0 or an unknown number.
     const QPixmap& picture(int number);
-    QIcon window_icon();
+    const QIcon& window_icon(); // shared by the three windows
 
     static QPixmap draw_digit(int digit);  // 14 x 17
     static QPixmap draw_lamps(int lit);    // 15 x 76; lit 0 = none, 1 = bottom .. 4 = top
@@ -26,6 +26,7 @@ public:
 private:
     std::map<int, QPixmap> cache_;
     QPixmap none_;
+    QIcon icon_; // null until first asked for
 };
 
 } // namespace varkelon
