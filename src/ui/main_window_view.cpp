@@ -42,7 +42,8 @@ MainWindowView::MainWindowView(Form1& form, BitmapCache& bitmaps, ViewEvents& ev
     setWindowTitle(QString::fromUtf8(kForm1Caption));
     setWindowIcon(bitmaps_.window_icon());
     build();
-    sync();
+    // The widgets take the model's state at the first sync(), which the
+    // program view runs before it shows the window.
 }
 
 MainWindowView::~MainWindowView() = default;

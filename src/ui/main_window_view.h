@@ -27,6 +27,7 @@ public:
     MainWindowView(Form1& form, BitmapCache& bitmaps, ViewEvents& events);
     ~MainWindowView() override;
 
+    // Brings the widgets in line with the model; due once before the window is shown.
     void sync();
 
     // The widget of a control (nullptr for menus and unknown ids).
