@@ -31,8 +31,7 @@ int main(int argc, char* argv[]) {
     request_detectable_auto_repeat(); // held keys repeat their press alone
 
     QtSettingsStore settings;
-    DiskStyleFile style_file(
-        locate_style_file(QCoreApplication::applicationDirPath().toStdString()));
+    DiskStyleFile style_file(locate_style_file(executable_dir()));
     std::unique_ptr<MidiSystem> midi = make_system_midi();
     if (const char* log = std::getenv("VARKELON_MIDI_LOG"); log != nullptr && *log != '\0') {
         midi = std::make_unique<LoggingMidiSystem>(std::move(midi), log);
