@@ -64,7 +64,6 @@ TEST(RtMidiPorts, NoMidiSystemAtAllGivesNoPortsAndRefusesToOpen) {
     // RtMidi's constructor throws or finds nothing; neither escapes.
     RtMidiPorts ports(RtMidiPorts::Options{"Varkelon", {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK}});
     const auto listed = ports.list();
-    EXPECT_LE(listed.size(), kMaxOutputPorts);
     EXPECT_NE(ports.open(OutputPort{RtMidi::UNIX_JACK, "nobody:nothing", "nothing"}), 0);
     EXPECT_FALSE(ports.is_open());
     ports.send(0x007F3C90); // lost quietly

@@ -170,9 +170,6 @@ std::vector<OutputPort> RtMidiPorts::list() {
         }
         all.insert(all.end(), ports.begin(), ports.end());
     }
-    if (all.size() > kMaxOutputPorts) {
-        all.resize(kMaxOutputPorts);
-    }
     return all;
 }
 

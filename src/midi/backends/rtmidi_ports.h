@@ -13,9 +13,6 @@
 
 namespace varkelon {
 
-// The device menu has room for ten ports.
-inline constexpr std::size_t kMaxOutputPorts = 10;
-
 struct OutputPort {
     RtMidi::Api api = RtMidi::UNSPECIFIED;
     std::string name;    // RtMidi's name for it; finds the port again when opening
@@ -41,7 +38,7 @@ public:
     RtMidiPorts(const RtMidiPorts&) = delete;
     RtMidiPorts& operator=(const RtMidiPorts&) = delete;
 
-    // The ports present now, ALSA first, at most kMaxOutputPorts.
+    // Every port present now, ALSA first. The core decides how many to offer.
     std::vector<OutputPort> list();
     // 0, kNoSuchPort when the port has gone, or kOpenFailed.
     int open(const OutputPort& port);
