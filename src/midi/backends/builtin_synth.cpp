@@ -117,10 +117,6 @@ int BuiltinSynth::open() {
     if (open_) {
         return kOpenOk;
     }
-    // A JACK client must not start a server of its own: without one running,
-    // that attempt stalls for seconds before it fails.
-    setenv("JACK_NO_START_SERVER", "1", 0);
-
     if (!fluid_) {
         if (options_.soundfont.empty() || fluid_is_soundfont(options_.soundfont.c_str()) == 0) {
             return kNoSoundFont;

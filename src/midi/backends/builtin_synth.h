@@ -6,6 +6,10 @@
 // Every call comes from one thread (the GUI's). The SoundFont loads on a
 // thread of its own so that opening returns at once; what is sent before it
 // has loaded takes effect when it has (see PendingState in the .cpp).
+//
+// FluidSynth's JACK audio driver starts a JACK server unless the environment
+// has JACK_NO_START_SERVER set; whoever makes the synth sets it first, before
+// any thread runs (make_system_midi does).
 
 #include <chrono>
 #include <condition_variable>

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <iostream>
 #include <thread>
 
@@ -103,10 +102,8 @@ struct RtMidiPorts::Client {
     }
 };
 
-RtMidiPorts::RtMidiPorts(Options options) : options_(std::move(options)) {
-    // A JACK client must not start a server of its own.
-    setenv("JACK_NO_START_SERVER", "1", 0);
-}
+// RtMidi and JackWatch open their JACK clients with JackNoStartServer.
+RtMidiPorts::RtMidiPorts(Options options) : options_(std::move(options)) {}
 
 RtMidiPorts::~RtMidiPorts() {
     close();

@@ -66,7 +66,9 @@ SystemMidi::Options default_system_midi_options() {
 
 std::unique_ptr<MidiSystem> make_system_midi() {
     // Before anything touches JACK: a client must never start a server, which
-    // stalls for seconds on a machine without one.
+    // stalls for seconds on a machine without one. FluidSynth's JACK audio
+    // driver does not ask for that itself, so the environment must. Set here,
+    // before any thread runs, since setenv is not thread-safe.
     setenv("JACK_NO_START_SERVER", "1", 0);
     quiet_audio_libraries();
     return std::make_unique<SystemMidi>(default_system_midi_options());
