@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace varkelon {
@@ -152,6 +156,27 @@ TEST(BuiltinSynthOpen, WithoutUsableSoundFontFailsAndDropsSends) {
         synth.close();
         EXPECT_FALSE(synth.wait_until_loaded(0ms));
     }
+}
+
+// A file that passes for a SoundFont by its header but does not load: the
+// first open cannot know yet, later ones report it instead of playing
+// nothing.
+TEST(BuiltinSynthOpen, SoundFontThatFailsToLoadFailsTheOpensAfterIt) {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("varkelon-damaged-" + std::to_string(getpid()) + ".sf2");
+    {
+        std::ofstream out(path, std::ios::binary);
+        const char header[] = {'R', 'I', 'F', 'F', 64, 0, 0, 0, 's', 'f', 'b', 'k'};
+        out.write(header, sizeof header);
+        out << std::string(64, '\x5A');
+    }
+    BuiltinSynth synth(BuiltinSynth::Options{path.string(), BuiltinSynth::Output::Render});
+    EXPECT_EQ(synth.open(), kOpenOk) << "the load runs behind the first open";
+    EXPECT_FALSE(synth.wait_until_loaded(60s));
+    synth.close();
+    EXPECT_EQ(synth.open(), kNoSoundFont);
+    EXPECT_FALSE(synth.is_open());
+    std::filesystem::remove(path);
 }
 
 // On a machine without sound (this one) opening fails with a code instead

@@ -117,6 +117,14 @@ int BuiltinSynth::open() {
     if (open_) {
         return kOpenOk;
     }
+    {
+        // The loader runs once: a SoundFont that failed to load stays
+        // unloaded, and a synth without it would throw every send away.
+        const std::lock_guard lock(mutex_);
+        if (load_finished_ && !loaded_) {
+            return kNoSoundFont;
+        }
+    }
     if (!fluid_) {
         if (options_.soundfont.empty() || fluid_is_soundfont(options_.soundfont.c_str()) == 0) {
             return kNoSoundFont;

@@ -48,8 +48,10 @@ public:
     BuiltinSynth& operator=(const BuiltinSynth&) = delete;
 
     // 0, or kNoSoundFont / kNoSynth / kNoAudioOutput. Returns without waiting
-    // for the SoundFont. The synth and its SoundFont outlive close(), so
-    // opening again is quick and keeps the channels' programs.
+    // for the SoundFont, so a SoundFont that turns out not to load fails only
+    // the opens after its load has ended (kNoSoundFont). The synth and its
+    // SoundFont outlive close(), so opening again is quick and keeps the
+    // channels' programs.
     int open();
     void send(std::uint32_t message);
     // Cuts every voice at once and releases the audio output.
