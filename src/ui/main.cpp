@@ -4,6 +4,7 @@
 #include "app/program.h"
 #include "midi/backends/startup_trace.h"
 #include "midi/backends/system_midi.h"
+#include "midi/tee_midi.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
 #include "ui/midi_log.h"
@@ -34,7 +35,7 @@ int main(int argc, char* argv[]) {
     DiskStyleFile style_file(locate_style_file(executable_dir()));
     std::unique_ptr<MidiSystem> midi = make_system_midi();
     if (const char* log = std::getenv("VARKELON_MIDI_LOG"); log != nullptr && *log != '\0') {
-        midi = std::make_unique<LoggingMidiSystem>(std::move(midi), log);
+        midi = std::make_unique<TeeMidiSystem>(std::move(midi), MidiLogFile(log));
     }
     QtDialogs dialogs;
 

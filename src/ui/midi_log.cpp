@@ -2,33 +2,17 @@
 
 namespace varkelon {
 
-LoggingMidiSystem::LoggingMidiSystem(std::unique_ptr<MidiSystem> inner, const std::string& log_path)
-    : inner_(std::move(inner)), log_(std::fopen(log_path.c_str(), "a")) {}
-
-LoggingMidiSystem::~LoggingMidiSystem() {
-    if (log_ != nullptr) {
-        std::fclose(log_);
+MidiLogFile::MidiLogFile(const std::string& path) {
+    if (std::FILE* f = std::fopen(path.c_str(), "a"); f != nullptr) {
+        file_.reset(f, [](std::FILE* open) { std::fclose(open); });
     }
 }
 
-int LoggingMidiSystem::open(int id) {
-    const int rc = inner_->open(id);
-    port_open_ = rc == 0;
-    return rc;
-}
-
-void LoggingMidiSystem::send(std::uint32_t message) {
-    inner_->send(message);
-    // Like the port, the log takes only what reaches an open port.
-    if (port_open_ && log_ != nullptr) {
-        std::fprintf(log_, "%08X\n", static_cast<unsigned>(message));
-        std::fflush(log_); // readable while the program runs
+void MidiLogFile::operator()(std::uint32_t message) const {
+    if (file_ != nullptr) {
+        std::fprintf(file_.get(), "%08X\n", static_cast<unsigned>(message));
+        std::fflush(file_.get()); // readable while the program runs
     }
-}
-
-void LoggingMidiSystem::close() {
-    inner_->close();
-    port_open_ = false;
 }
 
 } // namespace varkelon

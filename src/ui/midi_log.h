@@ -1,35 +1,27 @@
 #pragma once
 
-// A MIDI output that also appends every message it sends to a file, one
-// message a line as 8 upper-case hex digits: what the program played, for the
-// end-to-end check.
+// The program's MIDI log: every message that reaches the open port, appended
+// to a file one a line as 8 upper-case hex digits. What the program played,
+// for the end-to-end check.
 
-#include "midi/midi_port.h"
-
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 namespace varkelon {
 
-class LoggingMidiSystem final : public MidiSystem {
+// A sink for TeeMidiSystem. Copies share the file, which closes with the last.
+class MidiLogFile {
 public:
-    LoggingMidiSystem(std::unique_ptr<MidiSystem> inner, const std::string& log_path);
-    ~LoggingMidiSystem() override;
-    LoggingMidiSystem(const LoggingMidiSystem&) = delete;
-    LoggingMidiSystem& operator=(const LoggingMidiSystem&) = delete;
+    // Appends to `path`; when it cannot be opened, messages go nowhere.
+    explicit MidiLogFile(const std::string& path);
 
-    std::vector<std::string> output_names() override { return inner_->output_names(); }
-    int open(int id) override;
-    void send(std::uint32_t message) override;
-    void close() override;
-
-    bool log_open() const { return log_ != nullptr; }
+    bool is_open() const { return file_ != nullptr; }
+    void operator()(std::uint32_t message) const;
 
 private:
-    std::unique_ptr<MidiSystem> inner_;
-    std::FILE* log_ = nullptr;
-    bool port_open_ = false;
+    std::shared_ptr<std::FILE> file_;
 };
 
 } // namespace varkelon

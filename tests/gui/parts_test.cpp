@@ -2,6 +2,7 @@
 
 #include "app/fakes.h"
 #include "midi/recording_midi.h"
+#include "midi/tee_midi.h"
 #include "ui/bitmaps.h"
 #include "ui/message_boxes.h"
 #include "ui/midi_log.h"
@@ -148,8 +149,9 @@ TEST(MidiLog, AppendsWhatReachesTheOpenPortAsHex) {
     auto inner = std::make_unique<RecordingMidiSystem>();
     RecordingMidiSystem& port = *inner;
     {
-        LoggingMidiSystem log(std::move(inner), path.toStdString());
-        ASSERT_TRUE(log.log_open());
+        const MidiLogFile file(path.toStdString());
+        ASSERT_TRUE(file.is_open());
+        TeeMidiSystem log(std::move(inner), file);
         log.send(0x00000090); // nothing open: lost, like the port's
         EXPECT_EQ(log.open(kMidiMapperId), 0);
         log.send(0x004E379F);
