@@ -27,35 +27,24 @@ std::vector<std::string> SystemMidi::output_names() {
 int SystemMidi::open(int id) {
     close();
     if (id == kMidiMapperId) {
-        const int rc = synth_.open();
-        open_ = rc == kOpenOk ? Open::Synth : Open::None;
-        return rc;
+        return synth_.open();
     }
     if (id < 0 || static_cast<std::size_t>(id) >= listed_.size()) {
         return kNoSuchPort;
     }
-    const int rc = ports_.open(listed_[static_cast<std::size_t>(id)]);
-    open_ = rc == kOpenOk ? Open::Port : Open::None;
-    return rc;
+    return ports_.open(listed_[static_cast<std::size_t>(id)]);
 }
 
 void SystemMidi::send(std::uint32_t message) {
-    switch (open_) {
-    case Open::Synth:
-        synth_.send(message);
-        break;
-    case Open::Port:
-        ports_.send(message);
-        break;
-    case Open::None:
-        break;
-    }
+    // open() closes both first, so at most one is open; the other, like any
+    // closed output, drops the message.
+    synth_.send(message);
+    ports_.send(message);
 }
 
 void SystemMidi::close() {
     synth_.close();
     ports_.close();
-    open_ = Open::None;
 }
 
 SystemMidi::Options default_system_midi_options() {

@@ -37,7 +37,6 @@ private:
     BuiltinSynth synth_;
     RtMidiPorts ports_;
     std::vector<OutputPort> listed_;
-    enum class Open : std::uint8_t { None, Synth, Port } open_ = Open::None;
 };
 
 // The options the program runs with: the system's GM SoundFont, the default
