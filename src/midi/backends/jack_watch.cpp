@@ -35,6 +35,20 @@ std::unique_ptr<JackWatch> JackWatch::start(const std::string& client_name) {
     return watch;
 }
 
+std::size_t JackWatch::connections(const std::string& port) const {
+    const jack_port_t* p = jack_port_by_name(client_, port.c_str());
+    if (p == nullptr) {
+        return 0;
+    }
+    const char** names = jack_port_get_all_connections(client_, p);
+    std::size_t count = 0;
+    while (names != nullptr && names[count] != nullptr) {
+        ++count;
+    }
+    jack_free(static_cast<void*>(names));
+    return count;
+}
+
 JackWatch::~JackWatch() {
     if (client_ != nullptr) {
         jack_client_close(client_);

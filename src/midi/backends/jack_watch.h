@@ -53,6 +53,10 @@ public:
     std::uint64_t cycles() const { return cycles_.load(std::memory_order_acquire); }
     // The server has shut down or thrown this client out.
     bool server_gone() const { return gone_.load(std::memory_order_acquire); }
+    // How many connections the port named `port` has in the graph the server
+    // runs now (a new connection counts only once its cycles use it); 0 when
+    // there is no such port.
+    std::size_t connections(const std::string& port) const;
 
 private:
     JackWatch() = default;

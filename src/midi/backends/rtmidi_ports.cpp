@@ -194,11 +194,21 @@ int RtMidiPorts::open(const OutputPort& port) {
     if (!c->watch) {
         return kNoSuchPort; // no server answers
     }
+    const std::size_t connected_before = c->watch->connections(port.name);
     const int rc = open_on(*c, port);
-    if (rc == kOpenOk) {
-        jack_ = std::move(c);
-        out_ = jack_.get();
+    if (rc != kOpenOk) {
+        return rc;
     }
+    // RtMidi has asked for the connection to `port`, but the server runs the
+    // new graph only from a later cycle, and what is sent before then goes
+    // nowhere: on a loaded machine the first notes played were lost.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (c->watch->connections(port.name) <= connected_before && !c->watch->server_gone() &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    jack_ = std::move(c);
+    out_ = jack_.get();
     return rc;
 }
 
