@@ -217,6 +217,15 @@ private:
     jack_port_t* port_ = nullptr;
 };
 
+// The whole program over a given MIDI system, with the shipped style file.
+struct ProgramOn {
+    explicit ProgramOn(MidiSystem& midi) : program({midi, settings, style, dialogs}) {}
+    MemorySettingsStore settings;
+    MemoryStyleFile style = test::style_data_file();
+    ScriptedDialogs dialogs;
+    Program program;
+};
+
 class JackPorts : public testing::Test {
 protected:
     void SetUp() override {
@@ -253,18 +262,15 @@ TEST_F(JackPorts, ProgramPlaysIntoTheChosenPortExactlyWhatItSends) {
     SystemMidi system(port_options());
     std::vector<std::uint32_t> played; // what reaches the open port
     TeeMidiSystem midi(system, [&played](std::uint32_t m) { played.push_back(m); });
-    MemorySettingsStore settings;
-    MemoryStyleFile style = test::style_data_file();
-    ScriptedDialogs dialogs;
-    Program program({midi, settings, style, dialogs});
-    ASSERT_TRUE(program.start());
-    Form1& form = program.form1();
+    ProgramOn app(midi);
+    ASSERT_TRUE(app.program.start());
+    Form1& form = app.program.form1();
 
     const int item = menu_index_of(form, "midi-receiver-test: in");
     ASSERT_GT(item, 0) << "the receiver's port is in the device menu";
-    const auto shown_before = dialogs.shown.size();
+    const auto shown_before = app.dialogs.shown.size();
     form.click(ControlId{"device", item});
-    EXPECT_EQ(dialogs.shown.size(), shown_before) << "opening the port succeeded";
+    EXPECT_EQ(app.dialogs.shown.size(), shown_before) << "opening the port succeeded";
     EXPECT_EQ(form.r.midi_out_handle, 1);
 
     form.key_down(90, 0); // a solo key
@@ -302,12 +308,9 @@ TEST_F(JackPorts, ProgramPlaysIntoTheChosenPortExactlyWhatItSends) {
 TEST_F(JackPorts, PortThatDisappearsWhileOpenTakesSendsNowhere) {
     auto receiver = std::make_unique<Receiver>();
     SystemMidi system(port_options());
-    MemorySettingsStore settings;
-    MemoryStyleFile style = test::style_data_file();
-    ScriptedDialogs dialogs;
-    Program program({system, settings, style, dialogs});
-    ASSERT_TRUE(program.start());
-    Form1& form = program.form1();
+    ProgramOn app(system);
+    ASSERT_TRUE(app.program.start());
+    Form1& form = app.program.form1();
     const int item = menu_index_of(form, "midi-receiver-test: in");
     ASSERT_GT(item, 0);
     form.click(ControlId{"device", item});
@@ -320,10 +323,10 @@ TEST_F(JackPorts, PortThatDisappearsWhileOpenTakesSendsNowhere) {
     }
 
     // Choosing it again finds it gone: the message, and the program goes on.
-    const auto shown_before = dialogs.shown.size();
+    const auto shown_before = app.dialogs.shown.size();
     form.click(ControlId{"device", item});
-    ASSERT_EQ(dialogs.shown.size(), shown_before + 1);
-    EXPECT_EQ(dialogs.shown.back().text,
+    ASSERT_EQ(app.dialogs.shown.size(), shown_before + 1);
+    EXPECT_EQ(app.dialogs.shown.back().text,
               "Couldn't open midi out, rc = " + std::to_string(kNoSuchPort));
     form.key_down(90, 0);
     form.key_up(90, 0);
@@ -347,12 +350,9 @@ TEST_F(JackPorts, ListsEveryPortInAStableOrderAndTheMenuShowsTen) {
     EXPECT_EQ(first.back(), "receiver-11: in");
     EXPECT_TRUE(std::is_sorted(first.begin(), first.end()));
 
-    MemorySettingsStore settings;
-    MemoryStyleFile style = test::style_data_file();
-    ScriptedDialogs dialogs;
-    Program program({system, settings, style, dialogs});
-    ASSERT_TRUE(program.start());
-    Form1& form = program.form1();
+    ProgramOn app(system);
+    ASSERT_TRUE(app.program.start());
+    Form1& form = app.program.form1();
     EXPECT_EQ(form.r.midi_device_count, 12);
     for (int i = 1; i <= 10; ++i) {
         EXPECT_TRUE(form.device_item(i).visible) << i;
