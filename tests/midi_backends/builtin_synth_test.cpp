@@ -147,7 +147,7 @@ TEST_F(RenderedSynth, MessagesSentWhileLoadingTakeEffectOnceLoaded) {
 }
 
 TEST(BuiltinSynthOpen, WithoutUsableSoundFontFailsAndDropsSends) {
-    for (const std::string soundfont : {"", "/nonexistent/GM.sf2", VARKELON_TEST_DATA_FILE}) {
+    for (const std::string soundfont : {"", "/nonexistent/GM.sf2", VARKELON_DATA_FILE}) {
         SCOPED_TRACE(soundfont);
         BuiltinSynth synth(BuiltinSynth::Options{soundfont, BuiltinSynth::Output::Render});
         EXPECT_EQ(synth.open(), kNoSoundFont);

@@ -1,10 +1,10 @@
 #include "test_support.h"
 
+#include "app/disk_style_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace varkelon::test {
 
@@ -24,13 +24,7 @@ const testing::Environment* const kNoJackServerStart =
 } // namespace
 
 MemoryStyleFile style_data_file() {
-    std::ifstream in(VARKELON_TEST_DATA_FILE, std::ios::binary);
-    StyleFileSource::Result result;
-    if (in) {
-        result.status = StyleFileSource::Status::Ok;
-        result.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    return MemoryStyleFile(result);
+    return MemoryStyleFile(DiskStyleFile{VARKELON_DATA_FILE}.read());
 }
 
 } // namespace varkelon::test
