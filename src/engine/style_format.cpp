@@ -223,6 +223,27 @@ std::optional<StyleBlock> read_style_block(const StyleBytes& bytes, int style) {
     return block;
 }
 
+std::vector<int> programs_used_by_styles(const StyleBytes& bytes) {
+    std::vector<int> programs;
+    for (int style = 1; style <= kStyleCount; ++style) {
+        const std::optional<StyleBlock> block = read_style_block(bytes, style);
+        if (!block) {
+            continue;
+        }
+        if (block->instrument) {
+            programs.push_back(std::min<int>(*block->instrument, kMaxInstrument));
+        }
+        for (const StyleEvent& e : block->events) {
+            if ((e.status & 0xF0) == 0xC0 && status_channel(e.status) != kDrumChannel) {
+                programs.push_back(e.data1 & 0x7F);
+            }
+        }
+    }
+    std::sort(programs.begin(), programs.end());
+    programs.erase(std::unique(programs.begin(), programs.end()), programs.end());
+    return programs;
+}
+
 std::vector<StyleBreach> validate_style_file(const StyleBytes& bytes) {
     std::vector<StyleBreach> breaches;
     if (bytes.size() != kStyleFileSize) {

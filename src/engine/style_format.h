@@ -126,6 +126,12 @@ struct StyleBlock {
 // Empty if the table entry itself is missing.
 std::optional<StyleBlock> read_style_block(const StyleBytes& bytes, int style);
 
+// The General MIDI programs (melodic bank) that selecting and playing the
+// styles can ask of a synthesizer: every style's default instrument and every
+// program change its stream carries, rising, without repeats. Percussion
+// channel 10 is left out: its program selects a drum kit, not a melodic voice.
+std::vector<int> programs_used_by_styles(const StyleBytes& bytes);
+
 struct StyleBreach {
     int style = 0; // 1..kStyleCount; 0 for the file as a whole
     int tick = -1; // 0..15; -1 where no tick applies

@@ -136,6 +136,18 @@ TEST(ReadStyleBlock, WalksEventsAndTickMarksAndStopsAtTheSixteenth) {
     EXPECT_EQ(block->end, built.offsets[1] - 3);
 }
 
+TEST(ProgramsUsedByStyles, DefaultInstrumentsAndStreamProgramChangesButNoDrumKit) {
+    std::array<std::vector<std::uint8_t>, kStyleCount> streams;
+    streams.fill(empty_bar());
+    // Style 1: channel 1 gets 48, channel 10 a kit (left out); style 3: channel 2 gets 33
+    // twice and channel 5 a program byte above 127, which a synth reads as 7 bits.
+    streams[0] = bar_with(0, {0xC0, 48, 0, 0xC9, 25, 0});
+    streams[2] = bar_with(3, {0xC1, 33, 0, 0xC1, 33, 0, 0xC4, 0x85, 0});
+    const Built built = build(streams);
+    // build() gives every style default instrument 0.
+    EXPECT_EQ(programs_used_by_styles(built.bytes), (std::vector<int>{0, 5, 33, 48}));
+}
+
 TEST(ScaleCode, PacksDegreeAndOctave) {
     EXPECT_EQ(scale_code(2, 2), 0x92);
     EXPECT_EQ(scale_code_degree(0x92), 2);
