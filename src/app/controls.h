@@ -2,6 +2,8 @@
 
 #include "app/color.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -124,6 +126,22 @@ public:
 private:
     std::vector<Control> controls_;
     std::unordered_map<std::string, std::size_t> by_name_;
+};
+
+// The members 0..N-1 of one control array, resolved once so that an operation
+// reaches `Picture1(0)` without looking a name up.
+template <std::size_t N> class ControlArray {
+public:
+    ControlArray(ControlModel& model, std::string_view name) {
+        for (std::size_t i = 0; i < N; ++i) {
+            items_[i] = &model.at(name, static_cast<int>(i));
+        }
+    }
+    Control& operator()(int i) const { return *items_.at(static_cast<std::size_t>(i)); }
+    static constexpr int size() { return static_cast<int>(N); }
+
+private:
+    std::array<Control*, N> items_{};
 };
 
 } // namespace varkelon

@@ -104,7 +104,7 @@ void Form1::set_scroll_value(Control& slider, int value) {
     if (!loaded_) {
         return;
     }
-    if (slider.id.name == "HScroll1") {
+    if (&slider == &HScroll1) {
         octave_changed();
     } else {
         scroll_changed(slider);

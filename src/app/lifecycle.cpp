@@ -5,18 +5,26 @@
 namespace varkelon {
 
 Form1::Form1(MidiSystem& midi, SettingsStore& settings, Dialogs& dialogs, FrameCommands& frame)
-    : controls(make_form1_controls()), timer1(make_timer1()), timer2(make_timer2()), midi_(midi),
-      settings_(settings), dialogs_(dialogs), frame_(frame) {
-    for (int k = 0; k < kKeyCount; ++k) {
-        keys_[static_cast<std::size_t>(k)] = &controls.at("key", k);
-    }
-    for (int i = 0; i < kPadCount; ++i) {
-        pads_[static_cast<std::size_t>(i)] = &controls.at("Command17", i);
-    }
-    for (int i = 0; i < kDeviceItems; ++i) {
-        devices_[static_cast<std::size_t>(i)] = &controls.at("device", i);
-    }
-}
+    : controls(make_form1_controls()), Label1(controls.at("Label1")),
+      Command1(controls, "Command1"), Picture1(controls, "Picture1"), Label4(controls.at("Label4")),
+      Command4(controls, "Command4"), Picture3(controls, "Picture3"), Text1(controls.at("Text1")),
+      Command9(controls.at("Command9")), Command10(controls.at("Command10")),
+      Command27(controls.at("Command27")), Command5(controls, "Command5"),
+      Picture2(controls, "Picture2"), Frame4(controls.at("Frame4")),
+      HScroll1(controls.at("HScroll1")), HScroll2(controls.at("HScroll2")),
+      HScroll3(controls.at("HScroll3")), HScroll4(controls.at("HScroll4")),
+      Label3(controls.at("Label3")), Label5(controls.at("Label5")), Label9(controls.at("Label9")),
+      Command15(controls.at("Command15")), Command7(controls.at("Command7")),
+      Command3(controls.at("Command3")), Command2(controls.at("Command2")),
+      Picture4(controls.at("Picture4")), Picture5(controls.at("Picture5")), key(controls, "key"),
+      Command17(controls, "Command17"), device(controls, "device"), chan(controls, "chan"),
+      timer1(make_timer1()), timer2(make_timer2()), midi_(midi), settings_(settings),
+      dialogs_(dialogs),
+      frame_(frame), level_sliders_{{
+                         {&HScroll2, &Label3, "соло = ", &Form1Register::solo_volume},
+                         {&HScroll3, &Label5, "аккомпанемент = ", &Form1Register::accomp_volume},
+                         {&HScroll4, &Label9, "общая = ", &Form1Register::master_volume},
+                     }} {}
 
 // The start-up sequence: every panel gets its start state in one fixed order,
 // and later steps depend on what earlier ones have (or have not yet) set.
@@ -25,7 +33,7 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
 
     fill_device_menu();
     select_midi_device(0);
-    controls.at("chan", 0).checked = true;
+    chan(0).checked = true;
     timer1.set_enabled(false); // ticks only once the transport starts it
     r.sttil = 1;
 
@@ -53,13 +61,12 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     r.solo_volume = 100;
     r.accomp_volume = 100;
     r.master_volume = 100;
-    for (const char* name : {"HScroll2", "HScroll3", "HScroll4"}) {
-        Control& slider = controls.at(name);
-        set_scroll_value(slider, 100);
-        show_level(slider);
+    for (Control* slider : {&HScroll2, &HScroll3, &HScroll4}) {
+        set_scroll_value(*slider, 100);
+        show_level(*slider);
     }
 
-    controls.at("chan", 1).checked = true;
+    chan(1).checked = true;
     r.note_names = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
     refresh_key_tooltips();
 
@@ -67,8 +74,8 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     for (std::size_t i = 0; i < kStyleNames.size(); ++i) {
         r.style_names[i] = std::string(kStyleNames[i]);
     }
-    controls.at("Picture4").picture = pictures::kLampsDark;
-    controls.at("Picture5").picture = pictures::kLampsDark;
+    Picture4.picture = pictures::kLampsDark;
+    Picture5.picture = pictures::kLampsDark;
 
     left = read_position(settings_, "left1", kForm1DefaultLeft);
     top = read_position(settings_, "top1", kForm1DefaultTop);
@@ -80,8 +87,8 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     r.style_header_size = kStyleHeaderSize;
     r.rhythm_running = kFalse;
     r.sync_armed = kFalse;
-    for (const char* name : {"Command3", "Command2", "Command7"}) {
-        controls.at(name).back_color = colors::kButtonFace;
+    for (Control* button : {&Command3, &Command2, &Command7}) {
+        button->back_color = colors::kButtonFace;
     }
     r.accomp_mode = kFalse;
     r.accomp_active = kFalse;

@@ -113,6 +113,40 @@ public:
 
     Form1Register r;
     ControlModel controls;
+
+    // Every control the operations touch, resolved once when the window is
+    // built: a misspelt name does not compile, and no tick looks a name up.
+    Control& Label1; // style name
+    ControlArray<2> Command1;
+    ControlArray<3> Picture1; // style number
+    Control& Label4;          // instrument name
+    ControlArray<2> Command4;
+    ControlArray<3> Picture3; // instrument number
+    Control& Text1;
+    Control& Command9;
+    Control& Command10;
+    Control& Command27;
+    ControlArray<2> Command5;
+    ControlArray<3> Picture2; // tempo
+    Control& Frame4;
+    Control& HScroll1;
+    Control& HScroll2;
+    Control& HScroll3;
+    Control& HScroll4;
+    Control& Label3;
+    Control& Label5;
+    Control& Label9;
+    Control& Command15; // "Демо"
+    Control& Command7;  // "Аккомпанемент"
+    Control& Command3;  // "Синхростарт"
+    Control& Command2;  // "Старт"/"Стоп"
+    Control& Picture4;  // bar indicators
+    Control& Picture5;
+    ControlArray<37> key;
+    ControlArray<8> Command17; // drum pads
+    ControlArray<11> device;
+    ControlArray<2> chan;
+
     ModelTimer timer1;
     ModelTimer timer2;
     int left = 0; // window position in twips
@@ -143,9 +177,8 @@ public:
     // whether the user or the code sets it.
     void set_scroll_value(Control& slider, int value);
 
-    Control& key(int k) { return *keys_[static_cast<std::size_t>(k)]; }
-    Control& pad(int i) { return *pads_[static_cast<std::size_t>(i)]; }
-    Control& device_item(int i) { return *devices_[static_cast<std::size_t>(i)]; }
+    Control& pad(int i) { return Command17(i); }
+    Control& device_item(int i) { return device(i); }
 
     // --- MIDI port (midi/midi_port.cpp) ---
     void fill_device_menu();
@@ -216,9 +249,15 @@ private:
     bool loaded_ = false;
     std::vector<std::uint8_t> style_bytes_; // the open style data file
 
-    std::array<Control*, 37> keys_{};
-    std::array<Control*, 8> pads_{};
-    std::array<Control*, 11> devices_{};
+    // The level sliders with their labels and the level each sets.
+    struct LevelSlider {
+        Control* slider;
+        Control* label;
+        const char* text;
+        std::int16_t Form1Register::*level;
+    };
+    std::array<LevelSlider, 3> level_sliders_;
+    const LevelSlider* level_of(const Control& slider) const;
 };
 
 } // namespace varkelon

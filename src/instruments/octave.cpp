@@ -5,13 +5,13 @@
 namespace varkelon {
 
 void Form1::show_octave() {
-    controls.at("Frame4").caption = "Октава = " + std::to_string(r.octave - 4) + " ";
-    set_scroll_value(controls.at("HScroll1"), r.octave);
+    Frame4.caption = "Октава = " + std::to_string(r.octave - 4) + " ";
+    set_scroll_value(HScroll1, r.octave);
     r.solo_base_note = static_cast<std::int16_t>(r.octave * 12);
 }
 
 void Form1::octave_changed() {
-    r.octave = static_cast<std::uint8_t>(controls.at("HScroll1").value);
+    r.octave = static_cast<std::uint8_t>(HScroll1.value);
     r.saved_octave = r.octave;
     show_octave();
     timer2.set_enabled(true);
@@ -20,7 +20,7 @@ void Form1::octave_changed() {
 }
 
 void Form1::preview_instrument() {
-    if (controls.at("chan", 0).checked && r.demo_running == kFalse) {
+    if (chan(0).checked && r.demo_running == kFalse) {
         send_short_message(0x9F, r.octave * 12 + 12, r.master_volume);
     }
 }

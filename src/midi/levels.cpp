@@ -14,29 +14,16 @@ long nearest(double x) {
     return std::lrint(x);
 }
 
-struct LevelSlider {
-    const char* slider;
-    const char* label;
-    const char* text;
-    std::int16_t Form1Register::*level;
-};
+} // namespace
 
-constexpr LevelSlider kLevelSliders[] = {
-    {"HScroll2", "Label3", "соло = ", &Form1Register::solo_volume},
-    {"HScroll3", "Label5", "аккомпанемент = ", &Form1Register::accomp_volume},
-    {"HScroll4", "Label9", "общая = ", &Form1Register::master_volume},
-};
-
-const LevelSlider* level_of(const Control& slider) {
-    for (const auto& l : kLevelSliders) {
-        if (slider.id.name == l.slider) {
+const Form1::LevelSlider* Form1::level_of(const Control& slider) const {
+    for (const LevelSlider& l : level_sliders_) {
+        if (l.slider == &slider) {
             return &l;
         }
     }
     return nullptr;
 }
-
-} // namespace
 
 void Form1::scroll_changed(Control& slider) {
     const LevelSlider* l = level_of(slider);
@@ -50,7 +37,7 @@ void Form1::scroll_changed(Control& slider) {
 void Form1::show_level(Control& slider) {
     const LevelSlider* l = level_of(slider);
     if (l != nullptr) {
-        controls.at(l->label).caption = l->text + std::to_string(r.*(l->level)) + " ";
+        l->label->caption = l->text + std::to_string(r.*(l->level)) + " ";
     }
 }
 
