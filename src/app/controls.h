@@ -83,11 +83,16 @@ namespace pictures {
 inline constexpr int kNone = 0;
 inline constexpr int kDigit0 = 200;
 inline constexpr int kLampsDark = 220;
-inline constexpr int kLampBeat1 = 221;
+inline constexpr int kLampBeat1 = 221; // 221..224: the lamp of beat 1..4 lit
 inline constexpr int kArrowLeft = 300;
 inline constexpr int kArrowRight = 301;
 inline constexpr int kPhoto = 302;
 } // namespace pictures
+
+// The bitmap of one decimal digit on a seven-segment display.
+constexpr int digit_picture(int digit) {
+    return pictures::kDigit0 + digit % 10;
+}
 
 // An interval timer of the window. The host (Qt or the virtual clock) delivers
 // ticks; it learns of a (re)start through `starts`, which counts every change
@@ -143,5 +148,12 @@ public:
 private:
     std::array<Control*, N> items_{};
 };
+
+// A three-digit display, index 0 the units: the number with leading zeros.
+inline void show_number(const ControlArray<3>& display, int number) {
+    display(0).picture = digit_picture(number % 10);
+    display(1).picture = digit_picture(number / 10 % 10);
+    display(2).picture = digit_picture(number / 100 % 10);
+}
 
 } // namespace varkelon

@@ -29,7 +29,7 @@ const Form1::MouseHandlers* Form1::mouse_handlers(std::string_view name) {
     static constexpr MouseHandlers kTable[] = {
         {"key", &Form1::key_MouseDown, &Form1::key_MouseUp},
         {"Command17", &Form1::Command17_MouseDown, &Form1::Command17_MouseUp},
-        {"Command1", nullptr, nullptr},
+        {"Command1", &Form1::Command1_MouseDown, nullptr},
         {"Command4", nullptr, nullptr},
         {"Command10", nullptr, nullptr},
         {"Command9", nullptr, nullptr},
@@ -69,7 +69,15 @@ void Form1::click(const ControlId& id) {
     if (!loaded_ || !receives_input(c)) {
         return;
     }
-    if (id.name == "device") {
+    if (id.name == "Command2") {
+        Command2_Click();
+    } else if (id.name == "Command3") {
+        Command3_Click();
+    } else if (id.name == "Command7") {
+        Command7_Click();
+    } else if (id.name == "Command5") {
+        Command5_Click(id.index);
+    } else if (id.name == "device") {
         select_midi_device(id.index);
     } else if (id.name == "chan") {
         c->checked = !c->checked;

@@ -21,7 +21,8 @@ inline constexpr int kForm1ClientWidth = 8865; // twips
 inline constexpr int kForm1ClientHeight = 5505;
 inline constexpr int kKeyCount = 37;
 inline constexpr int kPadCount = 8;
-inline constexpr int kDeviceItems = 11; // the mapper and at most ten ports
+inline constexpr int kChordKeyCount = 12; // keys 0 to 11 choose the chord in accompaniment mode
+inline constexpr int kDeviceItems = 11;   // the mapper and at most ten ports
 
 // Where the main window stands when no position is saved (twips).
 inline constexpr int kForm1DefaultLeft = 3000;

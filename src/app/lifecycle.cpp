@@ -42,11 +42,7 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     send_short_message(0xCE, 51, 0);
 
     r.demo_step = 0;
-    // The copies that the end of the demonstration restores.
-    r.sttil1 = r.sttil;
-    r.saved_accomp_mode = r.accomp_mode;
-    r.saved_program = r.solo_program;
-    r.saved_octave = r.octave;
+    save_settings();
     r.demo_running = kFalse;
 
     // Moves the slider from its design value 0, so its change handling runs
@@ -83,6 +79,8 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     style_bytes_ = std::move(style_file);
 
     r.solo_program = 0;
+    // Style 1 gives the solo instrument and the tempo.
+    Нач_адрес_стиля();
 
     r.style_header_size = kStyleHeaderSize;
     r.rhythm_running = kFalse;
@@ -92,7 +90,7 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     }
     r.accomp_mode = kFalse;
     r.accomp_active = kFalse;
-    r.stream_pos = static_cast<std::int16_t>(r.style_start + 1 + r.style_header_size);
+    rewind_stream();
     r.tick_in_bar = 0;
 
     for (int k = 0; k < kKeyCount; ++k) {

@@ -72,13 +72,15 @@ struct Form1Register {
     std::int16_t stream_pos = 0;
     std::uint8_t tick_in_bar = 0;
     std::uint8_t event_status = 0;
-    std::uint8_t event_data1 = 0;
+    // Signed, with chord_note and degree_semitone: a third lowered by Shift+Ctrl+Alt
+    // can decode below note 0 before the note rules bring it back into range.
+    std::int16_t event_data1 = 0;
     std::uint8_t event_data2 = 0;
     std::array<std::array<std::int32_t, 3>, 16> replay_buffer{};
     std::uint8_t replay_count = 0;
-    std::uint8_t chord_note = 0;
+    std::int16_t chord_note = 0;
     std::uint8_t scale_degree = 0;
-    std::uint8_t degree_semitone = 0;
+    std::int16_t degree_semitone = 0;
     std::uint8_t degree_octave = 0;
     std::int32_t out_note = 0;
     std::int16_t rhythm_running = kFalse;
@@ -230,10 +232,35 @@ public:
     };
     static const MouseHandlers* mouse_handlers(std::string_view name);
 
-    // --- pattern player and transport (engine/) ---
+    // --- style data and style selection (engine/style_selection.cpp) ---
+    // The byte at a one-based position of the style data file; positions
+    // outside the file, or past what a signed 16-bit position reaches, read
+    // as tick marks.
+    std::uint8_t read_style_byte(int position) const;
+    void Нач_адрес_стиля();
+    void Command1_MouseDown(int index, int button, int mask);
+
+    // --- pattern player (engine/pattern_player.cpp) ---
     void timer1_tick();
-    void timer2_tick();
+    void play_pattern_tick();
+    void send_pattern_event();
+    void replay_chord_notes();
+
+    // --- transport (engine/transport.cpp) ---
+    void Command2_Click(); // "Старт" / "Стоп"
+    void Command3_Click(); // "Синхростарт"
+    void Command7_Click(); // "Аккомпанемент"
+    void apply_transport_state();
+    void apply_accomp_mode();
     void on_chord_key();
+    void timer2_tick();
+    void save_settings();
+    // The first stream byte of the current style.
+    void rewind_stream();
+
+    // --- tempo (engine/tempo.cpp) ---
+    void show_tempo();
+    void Command5_Click(int index);
 
     // --- octave (instruments/octave.cpp) ---
     void show_octave();

@@ -8,8 +8,6 @@ namespace varkelon {
 
 namespace {
 
-constexpr int kChordKeys = 12; // keys 0 to 11 choose the chord in accompaniment mode
-
 bool is_key(int k) {
     return k >= 0 && k < kKeyCount;
 }
@@ -18,7 +16,7 @@ bool is_key(int k) {
 
 void Form1::press_key() {
     const int k = r.key_index;
-    if (r.accomp_mode == kFalse || k >= kChordKeys) {
+    if (r.accomp_mode == kFalse || k >= kChordKeyCount) {
         solo_note_on();
     } else {
         paint_chord_keys();
@@ -35,10 +33,11 @@ void Form1::press_key() {
     } else if (colour == colors::kWhite) {
         colour = colors::kLightBlue;
     } else if (colour == colors::kBlack) {
-        colour = r.accomp_mode != kFalse && k < kChordKeys ? colors::kDarkRed : colors::kDarkBlue;
+        colour =
+            r.accomp_mode != kFalse && k < kChordKeyCount ? colors::kDarkRed : colors::kDarkBlue;
     }
 
-    if (k >= kChordKeys) {
+    if (k >= kChordKeyCount) {
         return;
     }
     r.chord_root = static_cast<std::int16_t>(k);
@@ -115,7 +114,7 @@ void Form1::paint_black_keys() {
 }
 
 void Form1::paint_chord_keys() {
-    for (int k = 0; k < kChordKeys; ++k) {
+    for (int k = 0; k < kChordKeyCount; ++k) {
         if (!is_black_key(k)) {
             key(k).back_color = colors::kYellow;
         }
