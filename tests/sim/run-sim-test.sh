@@ -8,11 +8,13 @@
 #   # args: OPTIONS...        options for varkelon-sim; placeholders below
 #   # settings: KEY=VALUE     a line of the [Audio] section of @SETTINGS@
 #   # status: N               the expected exit status (default 0)
+#   # styles: NAME            compile styles/NAME/ with $STYLEC into @STYLES@
 #   # cases: NAME...          run once per NAME (CMake registers each); @CASE@
 #                             in args stands for the placeholder @NAME@
 # Placeholders: @DATA@ the shipped style file, @SHORT@ / @LONG@ the same one
 # byte shorter / longer, @CHANGED@ with one byte changed by one, @MISSING@ a
-# path where no file is, @SETTINGS@ a settings file fresh for this run.
+# path where no file is, @SETTINGS@ a settings file fresh for this run,
+# @STYLES@ the style file compiled from the sources the script names.
 set -euo pipefail
 sim=$1 data=$2 script=$3 work=$4 case=${5:-}
 expected=${script%.sim}.out
@@ -40,6 +42,12 @@ if [[ $args == *@CHANGED@* ]]; then
     printf "\\$(printf '%03o' $(((old + 1) % 256)))" |
         dd of="$work/changed.dat" bs=1 seek=100 conv=notrunc status=none
 fi
+styles=$(sed -n 's/^# styles: //p' "$script" | head -n1)
+if [ -n "$styles" ]; then
+    "${STYLEC:?set STYLEC to the style compiler}" "$(dirname "$script")/styles/$styles" \
+        -o "$work/styles.dat" >/dev/null
+fi
+args=${args//@STYLES@/$work/styles.dat}
 args=${args//@DATA@/$data}
 args=${args//@SHORT@/$work/short.dat}
 args=${args//@LONG@/$work/long.dat}
