@@ -3,6 +3,7 @@
 
 #include "app/layout.h"
 #include "core_fixture.h"
+#include "engine/style_format.h"
 
 namespace varkelon::test {
 namespace {
@@ -27,6 +28,29 @@ TEST_F(StartUp, GivesTheChordChannelsTheirProgramsInOrder) {
     ASSERT_GE(sent.size(), 2U);
     EXPECT_EQ(sent[0], 0x000022CDU);
     EXPECT_EQ(sent[1], 0x000033CEU);
+}
+
+TEST_F(StartUp, StyleOneGivesInstrumentTempoNameAndProgramChange) {
+    const auto block = read_style_block(shipped_style_bytes(), 1);
+    ASSERT_TRUE(block && block->instrument && block->tempo);
+    EXPECT_EQ(core.r().sttil, 1);
+    EXPECT_EQ(core.r().sttil1, 1);
+    EXPECT_EQ(core.r().solo_program, *block->instrument);
+    EXPECT_EQ(core.r().tempo, *block->tempo);
+    EXPECT_EQ(core.form().timer1.interval_ms, 255 - *block->tempo);
+    EXPECT_EQ(core.control("Label1").caption, "Поп ");
+    EXPECT_EQ(core.control("Picture1", 0).picture, 201);
+    EXPECT_EQ(core.control("Picture2", 0).picture, 200 + *block->tempo % 10);
+    EXPECT_FALSE(core.control("Command1", 0).enabled);
+    EXPECT_TRUE(core.control("Command1", 1).enabled);
+    // Every message of the start, in order: the chord channels' programs,
+    // the silent preview, style 1's instrument on the solo channel.
+    EXPECT_EQ(core.sent_since(0),
+              (std::vector<std::uint32_t>{0x000022CDU, 0x000033CEU, 0x00003C9FU,
+                                          pack_short_message(0xCF, *block->instrument, 0)}));
+    // The pattern player stands at the first stream byte of style 1.
+    EXPECT_EQ(core.r().stream_pos, static_cast<int>(block->offset) + 3);
+    EXPECT_EQ(core.r().tick_in_bar, 0);
 }
 
 TEST_F(StartUp, TheOnlyNoteIsTheSilentPreview) {
