@@ -7,6 +7,8 @@
 #
 #   scripts/e2e-xdotool.sh [BUILD_DIR]      (default: build)
 #
+# E2E_SCREENSHOTS=DIR keeps pictures of the window while the arranger plays.
+#
 # Every wait polls for what it waits for, with a deadline of seconds, so a
 # slow or loaded machine makes the run longer, not red.
 set -euo pipefail
@@ -200,6 +202,63 @@ begin_step
 xdotool mousemove --sync $((X + (1920 + 375 / 2) / 15)) \
     $((Y + menu_bar + (2520 + (1095 + 1815) / 2) / 15)) click 3
 expect_messages "right button on key(7)" "$(key_messages 7)"
+
+# The middle of a control of the window itself, from its twips.
+click_control() { # LEFT TOP WIDTH HEIGHT
+    xdotool mousemove --sync $((X + ($1 + $3 / 2) / 15)) $((Y + menu_bar + ($2 + $4 / 2) / 15)) \
+        click 1
+}
+# Every note-on since begin_step is ended by its note-off, a velocity-0
+# note-on or all-notes-off on its channel.
+nothing_left_sounding() {
+    step_messages | gawk '
+        { m = strtonum("0x" $1); s = and(m, 255); ch = and(s, 15); n = and(rshift(m, 8), 127)
+          v = and(rshift(m, 16), 127); k = and(s, 240)
+          if (k == 144 && v > 0) on[ch, n] = 1
+          else if (k == 128 || k == 144) delete on[ch, n]
+          else if (k == 176 && n == 123) for (key in on) { split(key, p, SUBSEP); if (p[1] == ch) delete on[key] } }
+        END { left = 0; for (key in on) { split(key, p, SUBSEP); printf "channel %d note %d; ", p[1] + 1, p[2]; left = 1 }
+              exit left }'
+}
+
+# The arranger: "Аккомпанемент" arms the start, B with Shift sounds G minor
+# and starts drums and accompaniment; after a few bars N brings in A major;
+# "Стоп" ends it. Style 1 at tick 0 plays its chord on channel 1: the minor
+# third B flat (82) in G minor, C sharp (73) in A major; its bass G (43) on
+# channel 2.
+begin_step
+click_control 6960 1560 1455 375 # "Аккомпанемент"
+xdotool keydown shift key --delay 80 56 keyup shift
+wait_until 10 step_has 00215290 || true
+wait_until 10 step_has 003D2B91 || true
+sleep 2
+if [ -n "${E2E_SCREENSHOTS:-}" ]; then
+    # A pad stays lit for one tick: several pictures, so that some show one.
+    for i in $(seq 8); do
+        import -window "$wid" "$E2E_SCREENSHOTS/arranger-$i.png"
+    done
+fi
+if step_has 00215290 && step_has 003D2B91; then
+    echo "ok   Shift+B in accompaniment mode plays the style in G minor"
+else
+    fail "Shift+B in accompaniment mode: no G minor accompaniment"
+fi
+xdotool key --delay 80 57
+wait_until 10 step_has 00214990 || true
+sleep 1
+click_control 7320 2040 1095 375 # "Стоп"
+wait_until 10 step_has 00007BBF || true
+settle
+if step_has 00214990; then
+    echo "ok   N while it plays moves the accompaniment to A major"
+else
+    fail "N while it plays: no A major accompaniment"
+fi
+if left=$(nothing_left_sounding); then
+    echo "ok   after \"Стоп\" no note is left sounding ($(($(logged) - step_start)) messages)"
+else
+    fail "after \"Стоп\" still sounding: $left"
+fi
 
 # "Выход", the last title of the menu bar: where its text lies depends on the
 # font, so it is found on the screen: the dark columns of the menu bar's
