@@ -205,3 +205,49 @@ TEST(KeyCodes, QtKeysWhenThereIsNoNativeCode) {
 
 } // namespace
 } // namespace varkelon::testing
+
+namespace varkelon::testing {
+namespace {
+
+using ArrangerTest = GuiTest;
+
+// Clicks the middle of a control's widget with `button`.
+void click_widget(QWidget* w, Qt::MouseButton button = Qt::LeftButton) {
+    const QPoint at = w->mapTo(w->window(), w->rect().center());
+    QTest::mousePress(w->window()->windowHandle(), button, {}, at);
+    QTest::mouseRelease(w->window()->windowHandle(), button, {}, at);
+}
+
+long drum_hits(const std::vector<std::uint32_t>& sent) {
+    return std::count_if(sent.begin(), sent.end(),
+                         [](std::uint32_t m) { return (m & 0xFF) == 0x99; });
+}
+
+TEST_F(ArrangerTest, TheMouseStartsTheRhythmAndQtTimersPlayItUntilStop) {
+    Form1& form = program().form1();
+    // Start-up's silence timer has had its say, so what follows is the rhythm's.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.timer2.enabled; }, 5000));
+    click_widget(widget("Command1", 1), Qt::RightButton); // any button steps the style
+    EXPECT_EQ(form.r.sttil, 2);
+    click_widget(widget("Command5", 1));
+    click_widget(widget("Command5", 1));
+    click_widget(widget("Command5", 1)); // a quicker tick keeps the test short
+
+    click_widget(widget("Command2"));
+    ASSERT_EQ(form.r.rhythm_running, kTrue);
+    EXPECT_EQ(form.Command2.caption, "Стоп");
+    // The event loop delivers the ticks: the bar moves on and drums sound.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.r.tick_in_bar >= 5; }, 5000));
+    EXPECT_GE(drum_hits(sent()), 3);
+    EXPECT_NE(form.Picture4.picture, pictures::kLampsDark) << "the lamps count the beats";
+
+    click_widget(widget("Command2"));
+    EXPECT_EQ(form.r.rhythm_running, kFalse);
+    const auto after_stop = sent().size();
+    QTest::qWait(3 * form.timer1.interval_ms);
+    EXPECT_EQ(sent().size(), after_stop) << "no tick after the stop";
+    EXPECT_EQ(form.Picture4.picture, pictures::kLampsDark);
+}
+
+} // namespace
+} // namespace varkelon::testing
