@@ -257,6 +257,8 @@ public:
     void save_settings();
     // The first stream byte of the current style.
     void rewind_stream();
+    void set_rhythm_running(bool on);
+    void set_sync_armed(bool on);
 
     // --- tempo (engine/tempo.cpp) ---
     void show_tempo();

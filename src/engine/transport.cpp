@@ -6,6 +6,20 @@
 
 namespace varkelon {
 
+// "Старт" shows whether the rhythm runs, and the timer follows it.
+void Form1::set_rhythm_running(bool on) {
+    r.rhythm_running = on ? kTrue : kFalse;
+    Command2.back_color = on ? colors::kRunningGreen : colors::kButtonFace;
+    Command2.caption = on ? "Стоп" : "Старт";
+    timer1.set_enabled(on);
+}
+
+// "Синхростарт" is red while the start is armed.
+void Form1::set_sync_armed(bool on) {
+    r.sync_armed = on ? kTrue : kFalse;
+    Command3.back_color = on ? colors::kArmedRed : colors::kButtonFace;
+}
+
 void Form1::Command2_Click() {
     if (r.rhythm_running != kFalse) {
         r.rhythm_running = kFalse;
@@ -18,17 +32,12 @@ void Form1::Command2_Click() {
 }
 
 void Form1::apply_transport_state() {
+    set_rhythm_running(r.rhythm_running != kFalse);
     if (r.rhythm_running != kFalse) {
-        Command2.back_color = colors::kRunningGreen;
-        Command2.caption = "Стоп";
-        r.sync_armed = kFalse;
-        Command3.back_color = colors::kButtonFace;
+        set_sync_armed(false);
         r.tick_in_bar = 0;
-        timer1.set_enabled(true);
         return;
     }
-    Command2.back_color = colors::kButtonFace;
-    Command2.caption = "Старт";
     Command15.back_color = colors::kButtonFace;
     for (int i = 0; i < kPadCount; ++i) {
         pad(i).back_color = colors::kWhite;
@@ -39,7 +48,6 @@ void Form1::apply_transport_state() {
         paint_black_keys();
     }
     r.accomp_active = kFalse;
-    timer1.set_enabled(false);
     all_notes_off();
     Picture4.picture = pictures::kLampsDark;
     Picture5.picture = pictures::kLampsDark;
@@ -47,17 +55,12 @@ void Form1::apply_transport_state() {
 
 void Form1::Command3_Click() {
     if (r.sync_armed != kFalse) {
-        r.sync_armed = kFalse;
-        Command3.back_color = colors::kButtonFace;
+        set_sync_armed(false);
         return;
     }
     // Arming stops a running rhythm at once; the next chord key starts it.
-    r.sync_armed = kTrue;
-    Command3.back_color = colors::kArmedRed;
-    r.rhythm_running = kFalse;
-    Command2.back_color = colors::kButtonFace;
-    Command2.caption = "Старт";
-    timer1.set_enabled(false);
+    set_sync_armed(true);
+    set_rhythm_running(false);
     all_notes_off();
     r.tick_in_bar = 0;
 }
@@ -72,8 +75,7 @@ void Form1::apply_accomp_mode() {
     if (r.accomp_mode != kFalse) {
         Command7.back_color = colors::kAccompBlue;
         paint_chord_keys();
-        r.sync_armed = kTrue;
-        Command3.back_color = colors::kArmedRed;
+        set_sync_armed(true);
         return;
     }
     r.accomp_active = kFalse;
@@ -84,8 +86,7 @@ void Form1::apply_accomp_mode() {
         }
     }
     paint_black_keys();
-    r.sync_armed = kFalse;
-    Command3.back_color = colors::kButtonFace;
+    set_sync_armed(false);
     all_notes_off();
 }
 
@@ -99,12 +100,8 @@ void Form1::on_chord_key() {
         all_notes_off();
         replay_chord_notes();
     } else if (r.sync_armed != kFalse) {
-        r.sync_armed = kFalse;
-        Command3.back_color = colors::kButtonFace;
-        r.rhythm_running = kTrue;
-        Command2.back_color = colors::kRunningGreen;
-        Command2.caption = "Стоп";
-        timer1.set_enabled(true);
+        set_sync_armed(false);
+        set_rhythm_running(true);
         rewind_stream();
         r.tick_in_bar = 0;
     }
