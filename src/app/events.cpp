@@ -25,15 +25,14 @@ void Form1::key_up(int key_code, int mask) {
 }
 
 const Form1::MouseHandlers* Form1::mouse_handlers(std::string_view name) {
-    // The arrows take the mouse too; their handlers come with their panels.
     static constexpr MouseHandlers kTable[] = {
         {"key", &Form1::key_MouseDown, &Form1::key_MouseUp},
         {"Command17", &Form1::Command17_MouseDown, &Form1::Command17_MouseUp},
         {"Command1", &Form1::Command1_MouseDown, nullptr},
-        {"Command4", nullptr, nullptr},
-        {"Command10", nullptr, nullptr},
-        {"Command9", nullptr, nullptr},
-        {"Command27", nullptr, nullptr},
+        {"Command4", &Form1::Command4_MouseDown, &Form1::Command4_MouseUp},
+        {"Command10", &Form1::Command10_MouseDown, &Form1::Command10_MouseUp},
+        {"Command9", &Form1::Command9_MouseDown, &Form1::Command9_MouseUp},
+        {"Command27", &Form1::Command27_MouseDown, &Form1::Command27_MouseUp},
     };
     const auto* it = std::find_if(std::begin(kTable), std::end(kTable),
                                   [&](const MouseHandlers& h) { return h.name == name; });
@@ -93,6 +92,9 @@ void Form1::click(const ControlId& id) {
 void Form1::dbl_click(const ControlId& id) {
     if (!loaded_ || !receives_input(controls.find(id))) {
         return;
+    }
+    if (id.name == "Picture3") {
+        Picture3_DblClick();
     }
 }
 

@@ -6,11 +6,11 @@ namespace varkelon {
 
 Form1::Form1(MidiSystem& midi, SettingsStore& settings, Dialogs& dialogs, FrameCommands& frame)
     : controls(make_form1_controls()), Label1(controls.at("Label1")),
-      Command1(controls, "Command1"), Picture1(controls, "Picture1"), Label4(controls.at("Label4")),
-      Command4(controls, "Command4"), Picture3(controls, "Picture3"), Text1(controls.at("Text1")),
-      Command9(controls.at("Command9")), Command10(controls.at("Command10")),
-      Command27(controls.at("Command27")), Command5(controls, "Command5"),
-      Picture2(controls, "Picture2"), Frame4(controls.at("Frame4")),
+      Command1(controls, "Command1"), Picture1(controls, "Picture1"), Frame1(controls.at("Frame1")),
+      Label4(controls.at("Label4")), Command4(controls, "Command4"), Picture3(controls, "Picture3"),
+      Text1(controls.at("Text1")), Command9(controls.at("Command9")),
+      Command10(controls.at("Command10")), Command27(controls.at("Command27")),
+      Command5(controls, "Command5"), Picture2(controls, "Picture2"), Frame4(controls.at("Frame4")),
       HScroll1(controls.at("HScroll1")), HScroll2(controls.at("HScroll2")),
       HScroll3(controls.at("HScroll3")), HScroll4(controls.at("HScroll4")),
       Label3(controls.at("Label3")), Label5(controls.at("Label5")), Label9(controls.at("Label9")),
@@ -41,6 +41,7 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     send_short_message(0xCD, 34, 0);
     send_short_message(0xCE, 51, 0);
 
+    fill_instrument_names();
     r.demo_step = 0;
     save_settings();
     r.demo_running = kFalse;

@@ -121,6 +121,7 @@ public:
     Control& Label1; // style name
     ControlArray<2> Command1;
     ControlArray<3> Picture1; // style number
+    Control& Frame1;          // the instrument panel
     Control& Label4;          // instrument name
     ControlArray<2> Command4;
     ControlArray<3> Picture3; // instrument number
@@ -264,6 +265,22 @@ public:
     void show_tempo();
     void Command5_Click(int index);
 
+    // --- instrument panel (instruments/instrument_panel.cpp) ---
+    void fill_instrument_names();
+    void show_instrument();
+    void octave_for_program();
+    void update_instrument_arrows();
+    void preview_note_off();
+    void Command4_MouseDown(int index, int button, int mask); // arrows
+    void Command4_MouseUp(int index, int button, int mask);
+    void Command10_MouseDown(int index, int button, int mask); // "В начало"
+    void Command10_MouseUp(int index, int button, int mask);
+    void Picture3_DblClick();                                 // manual entry
+    void Command9_MouseDown(int index, int button, int mask); // "ОК"
+    void Command9_MouseUp(int index, int button, int mask);
+    void Command27_MouseDown(int index, int button, int mask); // "Назад"
+    void Command27_MouseUp(int index, int button, int mask);
+
     // --- octave (instruments/octave.cpp) ---
     void show_octave();
     void octave_changed();
@@ -287,6 +304,11 @@ private:
     };
     std::array<LevelSlider, 3> level_sliders_;
     const LevelSlider* level_of(const Control& slider) const;
+
+    // The number display with its arrows, or the entry box with "Назад".
+    void show_number_entry(bool on);
+    // The display, program change and preview that follow every choice.
+    void choose_instrument();
 };
 
 } // namespace varkelon

@@ -36,7 +36,8 @@ void Form1::Нач_адрес_стиля() {
         r.style_start >= 0 &&
         static_cast<std::size_t>(r.style_start) + kStyleHeaderSize <= style_bytes_.size();
 
-    if (header_in_file && chan(1).checked) {
+    const bool sets_instrument = header_in_file && chan(1).checked;
+    if (sets_instrument) {
         r.solo_program = std::min(read_style_byte(r.style_start + 1), kMaxInstrument);
     }
     if (header_in_file && r.rhythm_running == kFalse) {
@@ -44,7 +45,11 @@ void Form1::Нач_адрес_стиля() {
         show_tempo();
     }
     Label1.caption = r.style_names[static_cast<std::size_t>((r.sttil - 1) & 7)] + " ";
+    show_instrument();
     send_solo_program();
+    if (sets_instrument) {
+        update_instrument_arrows();
+    }
 }
 
 // The style arrows step on the press of any mouse button; the disabled
