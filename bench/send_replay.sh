@@ -12,7 +12,8 @@
 #              data file (bench/sim_session.sh makes one from varkelon-sim)
 # Environment: BENCH_SOUNDFONT (default: the system's GM SoundFont),
 # BENCH_TICK_MS (default 100), BENCH_RUNS (runs of each, default 3),
-# BENCH_RENDER=1 also runs each without an audio device, for comparison.
+# BENCH_RENDER=1 also runs each without an audio device, for comparison;
+# BENCH_ARGS: more arguments for bench_send_replay (e.g. "--hold 120 --probe").
 set -euo pipefail
 
 build=${1:-build}
@@ -58,7 +59,7 @@ for ((i = 1; i <= runs; i++)); do
             mode_args=()
             [ "$mode" = render ] && mode_args=(--render)
             "$build/bin/bench_send_replay" "$messages" --tick-ms "$tick_ms" \
-                "${soundfont_args[@]}" "${pin_args[@]}" "${mode_args[@]}" 2>/dev/null
+                "${soundfont_args[@]}" "${pin_args[@]}" "${mode_args[@]}" ${BENCH_ARGS:-} 2>/dev/null
         done
     done
 done
