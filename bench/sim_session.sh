@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A real session's message stream for bench/send_replay.sh, from varkelon-sim:
-# start, accompaniment on with a chord held, the rhythm started, then a bar
+# start, the rhythm started, accompaniment on with a chord held, then a bar
 # of every style while the style arrows step 1 -> 7 and back to 1, so every
 # change the arrows can make happens once; then the rhythm stops. After each
 # tick the script asks for `tick_in_bar`, whose answer line ends the tick in
@@ -21,9 +21,9 @@ bar() {
 
 {
     echo "start"
-    echo "click Command7"  # accompaniment mode
-    echo "keydown 90"      # a chord key: C major, held
     echo "click Command2"  # start the rhythm
+    echo "click Command7"  # accompaniment mode (switching it while stopped would not start)
+    echo "keydown 90"      # a chord key, held
     bar
     for step in 1 1 1 1 1 1 0 0 0 0 0 0; do
         echo "mousedown Command1($step)"
