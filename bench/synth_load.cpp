@@ -3,10 +3,13 @@
 // long a program change keeps the caller busy (reading that program's
 // samples when they load on demand).
 //
-// Usage: synth_load SOUNDFONT [--all-samples]
+// Usage: synth_load SOUNDFONT [--all-samples] [--pin STYLE_FILE]
+//   --pin  keeps the programs of this style data file loaded, as the program
+//          does (the load then includes reading their samples)
 // Prints one line of key=value pairs.
 
 #include "midi/backends/builtin_synth.h"
+#include "midi/backends/system_midi.h"
 #include "midi/midi_port.h"
 
 #include <algorithm>
@@ -14,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -39,14 +43,22 @@ double ms_between(std::chrono::steady_clock::time_point a,
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s SOUNDFONT [--all-samples]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s SOUNDFONT [--all-samples] [--pin STYLE_FILE]\n", argv[0]);
         return 2;
     }
     using Clock = std::chrono::steady_clock;
     varkelon::BuiltinSynth::Options options;
     options.soundfont = argv[1];
     options.output = varkelon::BuiltinSynth::Output::Render;
-    options.samples_on_demand = !(argc > 2 && std::strcmp(argv[2], "--all-samples") == 0);
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--all-samples") == 0) {
+            options.samples_on_demand = false;
+        } else if (std::strcmp(argv[i], "--pin") == 0 && i + 1 < argc) {
+            std::ifstream in(argv[++i], std::ios::binary);
+            options.pinned_programs = varkelon::programs_to_keep_loaded(
+                {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+        }
+    }
 
     const long rss_before = rss_kib();
     varkelon::BuiltinSynth synth(options);
@@ -75,11 +87,13 @@ int main(int argc, char** argv) {
     }
     const long rss_programs = rss_kib();
 
-    std::printf("soundfont=%s samples=%s open_ms=%.1f load_ms=%.1f loaded=%d rss_before_mib=%.1f "
+    std::printf("soundfont=%s samples=%s pinned=%zu open_ms=%.1f load_ms=%.1f loaded=%d "
+                "rss_before_mib=%.1f "
                 "rss_loaded_mib=%.1f rss_after_%zu_programs_mib=%.1f program_change_worst_ms=%.1f "
                 "program_change_mean_ms=%.1f\n",
-                argv[1], options.samples_on_demand ? "on-demand" : "all", ms_between(t0, t1),
-                ms_between(t0, t2), loaded ? 1 : 0, static_cast<double>(rss_before) / 1024.0,
+                argv[1], options.samples_on_demand ? "on-demand" : "all",
+                options.pinned_programs.size(), ms_between(t0, t1), ms_between(t0, t2),
+                loaded ? 1 : 0, static_cast<double>(rss_before) / 1024.0,
                 static_cast<double>(rss_loaded) / 1024.0, programs.size(),
                 static_cast<double>(rss_programs) / 1024.0, worst_program_ms,
                 total_program_ms / static_cast<double>(programs.size()));

@@ -33,7 +33,10 @@ int main(int argc, char* argv[]) {
 
     QtSettingsStore settings;
     DiskStyleFile style_file(locate_style_file(executable_dir()));
-    std::unique_ptr<MidiSystem> midi = make_system_midi();
+    // Read here as well as by the program's start, which comes too late: the
+    // synth must know the styles' programs when its SoundFont load begins.
+    std::unique_ptr<MidiSystem> midi =
+        make_system_midi(programs_to_keep_loaded(style_file.read().bytes));
     if (const char* log = std::getenv("VARKELON_MIDI_LOG"); log != nullptr && *log != '\0') {
         midi = std::make_unique<TeeMidiSystem>(std::move(midi), MidiLogFile(log));
     }

@@ -3,10 +3,12 @@
 #include "midi/backends/system_midi.h"
 
 #include "app/program.h"
+#include "engine/style_format.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -144,6 +146,86 @@ TEST_F(RenderedSynth, MessagesSentWhileLoadingTakeEffectOnceLoaded) {
     ASSERT_GT(rms(late_sound), 0.005);
     EXPECT_EQ(early_sound, late_sound);
     EXPECT_NE(piano_sound, late_sound) << "the program change makes a difference";
+}
+
+// Every program change the program sends while the rhythm plays: the
+// styles' own on their channels, each style's default instrument on the solo
+// channel, the live chord's programs on channels 14 and 15.
+std::vector<std::uint32_t> program_changes_of_the_program() {
+    const StyleBytes bytes = test::style_data_file().read().bytes;
+    std::vector<std::uint32_t> changes{pack_short_message(0xCD, 34, 0),
+                                       pack_short_message(0xCE, 51, 0)};
+    for (int style = 1; style <= kStyleCount; ++style) {
+        const auto block = read_style_block(bytes, style);
+        if (!block) {
+            continue;
+        }
+        if (block->instrument) {
+            changes.push_back(pack_short_message(0xCF, *block->instrument, 0));
+        }
+        for (const StyleEvent& e : block->events) {
+            if ((e.status & 0xF0) == 0xC0) {
+                changes.push_back(pack_short_message(e.status, e.data1, 0));
+            }
+        }
+    }
+    return changes;
+}
+
+// Pinned programs are read by the load: selecting one afterwards, on any
+// channel, reads nothing from the SoundFont. Programs outside the pinned
+// list still load when selected, so the list is not "everything", and a list
+// with nonsense in it pins what it can.
+TEST_F(RenderedSynth, PinnedProgramsAreLoadedWithTheSoundFont) {
+    const StyleBytes style_file = test::style_data_file().read().bytes;
+    struct Case {
+        const char* name;
+        std::vector<int> pinned;
+        std::vector<std::uint32_t> selections; // program changes that must read nothing
+    };
+    const std::vector<Case> cases{
+        {"the program's own", programs_to_keep_loaded(style_file),
+         program_changes_of_the_program()},
+        {"none: the standard drum kit only", {}, {}},
+        {"out of range and repeated",
+         {-1, 128, 300, 34, 34, 51},
+         {pack_short_message(0xCD, 34, 0), pack_short_message(0xCE, 51, 0),
+          pack_short_message(0xCF, 34, 0)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BuiltinSynth::Options o = options();
+        o.pinned_programs = c.pinned;
+        BuiltinSynth synth(o);
+        ASSERT_EQ(synth.open(), kOpenOk);
+        ASSERT_TRUE(synth.wait_until_loaded(60s));
+
+        // Channel 10 away to another kit first: the way back to the standard
+        // kit would read its samples again unless they are pinned.
+        synth.send(pack_short_message(0xC9, 16, 0));
+        render(synth, 0.01);
+        std::vector<std::uint32_t> selections = c.selections;
+        selections.push_back(pack_short_message(0xC9, 0, 0));
+        const std::uint64_t before = BuiltinSynth::soundfont_opens();
+        for (const std::uint32_t change : selections) {
+            synth.send(change);
+            render(synth, 0.01);
+        }
+        EXPECT_EQ(BuiltinSynth::soundfont_opens(), before);
+
+        synth.send(pack_short_message(0x9D, 40, 100)); // the pinned program sounds
+        EXPECT_GT(rms(render(synth, 0.2)), 0.001);
+        all_notes_off(synth);
+
+        const std::uint64_t pinned_done = BuiltinSynth::soundfont_opens();
+        for (int program = 0; program < 128; ++program) {
+            if (std::find(c.pinned.begin(), c.pinned.end(), program) == c.pinned.end()) {
+                synth.send(pack_short_message(0xCF, program, 0));
+            }
+        }
+        EXPECT_GT(BuiltinSynth::soundfont_opens(), pinned_done)
+            << "a program not pinned reads its samples when selected";
+    }
 }
 
 TEST(BuiltinSynthOpen, WithoutUsableSoundFontFailsAndDropsSends) {

@@ -6,6 +6,8 @@
 #include <fluidsynth.h>
 
 #include <array>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -31,6 +33,41 @@ constexpr std::size_t kKeys = 128;
 // (PipeWire answers as PulseAudio), then a running JACK server, then the
 // ALSA default device.
 constexpr std::array<const char*, 3> kAudioDrivers{"pulseaudio", "jack", "alsa"};
+
+// FluidSynth numbers the percussion bank 128; program 0 is the standard kit
+// that channel 10 plays unless a program change picks another.
+constexpr int kDrumBank = 128;
+constexpr int kStandardDrumKit = 0;
+
+// The SoundFont is read through these plain stdio callbacks rather than
+// FluidSynth's own only so that the opens can be counted: an open after the
+// load means a program's samples were read where that program was selected.
+std::atomic<std::uint64_t> soundfont_open_count{0};
+
+void* open_soundfont_file(const char* filename) {
+    std::FILE* file = std::fopen(filename, "rb");
+    if (file != nullptr) {
+        soundfont_open_count.fetch_add(1, std::memory_order_relaxed);
+    }
+    return file;
+}
+int read_soundfont_file(void* buffer, fluid_long_long_t count, void* handle) {
+    const auto size = static_cast<std::size_t>(count);
+    return std::fread(buffer, 1, size, static_cast<std::FILE*>(handle)) == size ? FLUID_OK
+                                                                                : FLUID_FAILED;
+}
+int seek_soundfont_file(void* handle, fluid_long_long_t offset, int origin) {
+    return fseeko(static_cast<std::FILE*>(handle), static_cast<off_t>(offset), origin) == 0
+               ? FLUID_OK
+               : FLUID_FAILED;
+}
+fluid_long_long_t tell_soundfont_file(void* handle) {
+    const off_t at = ftello(static_cast<std::FILE*>(handle));
+    return at < 0 ? FLUID_FAILED : static_cast<fluid_long_long_t>(at);
+}
+int close_soundfont_file(void* handle) {
+    return std::fclose(static_cast<std::FILE*>(handle)) == 0 ? FLUID_OK : FLUID_FAILED;
+}
 
 } // namespace
 
@@ -146,6 +183,13 @@ int BuiltinSynth::open() {
         if (!fluid->synth) {
             return kNoSynth;
         }
+        // Tried before the built-in loader; the synth owns it from here on.
+        if (fluid_sfloader_t* loader = new_fluid_defsfloader(s); loader != nullptr) {
+            fluid_sfloader_set_callbacks(loader, open_soundfont_file, read_soundfont_file,
+                                         seek_soundfont_file, tell_soundfont_file,
+                                         close_soundfont_file);
+            fluid_synth_add_sfloader(fluid->synth.get(), loader);
+        }
         fluid_ = std::move(fluid);
     }
 
@@ -174,6 +218,11 @@ int BuiltinSynth::open() {
 
 void BuiltinSynth::load_soundfont() {
     const int id = fluid_synth_sfload(fluid_->synth.get(), options_.soundfont.c_str(), 1);
+    if (id != FLUID_FAILED) {
+        // Before the synth counts as loaded: sends are still only recorded,
+        // so none waits for FluidSynth's lock while samples are read here.
+        pin_presets(id);
+    }
     {
         const std::lock_guard lock(mutex_);
         load_finished_ = true;
@@ -197,6 +246,17 @@ void BuiltinSynth::load_soundfont() {
     load_done_.notify_all();
     if (id != FLUID_FAILED) {
         trace_startup("soundfont-ready");
+    }
+}
+
+void BuiltinSynth::pin_presets(int soundfont_id) {
+    fluid_synth_t* synth = fluid_->synth.get();
+    fluid_synth_pin_preset(synth, soundfont_id, kDrumBank, kStandardDrumKit);
+    for (const int program : options_.pinned_programs) {
+        if (program >= 0 && program <= 127) {
+            // Fails harmlessly for a program the SoundFont does not have.
+            fluid_synth_pin_preset(synth, soundfont_id, 0, program);
+        }
     }
 }
 
@@ -269,6 +329,10 @@ bool BuiltinSynth::wait_until_loaded(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
     load_done_.wait_for(lock, timeout, [this] { return load_finished_; });
     return loaded_;
+}
+
+std::uint64_t BuiltinSynth::soundfont_opens() {
+    return soundfont_open_count.load(std::memory_order_relaxed);
 }
 
 void BuiltinSynth::render(float* stereo, int frames) {

@@ -7,6 +7,12 @@
 // thread of its own so that opening returns at once; what is sent before it
 // has loaded takes effect when it has (see PendingState in the .cpp).
 //
+// With samples loaded on demand, a program change to a program no channel
+// holds reads that program's samples from the SoundFont on the caller's
+// thread, for milliseconds. The programs named in Options::pinned_programs
+// (and the standard drum kit) are therefore read by the loader, before the
+// first send reaches FluidSynth, and stay loaded for the synth's lifetime.
+//
 // FluidSynth's JACK audio driver starts a JACK server unless the environment
 // has JACK_NO_START_SERVER set; whoever makes the synth sets it first, before
 // any thread runs (make_system_midi does).
@@ -18,6 +24,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace varkelon {
 
@@ -40,6 +47,10 @@ public:
         // Reads a program's samples when a channel first selects it rather
         // than the whole SoundFont up front: far less memory, a quicker load.
         bool samples_on_demand = true;
+        // Melodic programs (bank 0) whose samples stay loaded from the end of
+        // the SoundFont load on, so selecting them never reads the disk. Those
+        // outside 0..127 or missing from the SoundFont are skipped.
+        std::vector<int> pinned_programs{};
     };
 
     explicit BuiltinSynth(Options options);
@@ -63,12 +74,17 @@ public:
     bool wait_until_loaded(std::chrono::milliseconds timeout);
     // Render output only: writes `frames` stereo frames, interleaved L R.
     void render(float* stereo, int frames);
+    // For tests and the benchmark: how often any built-in synth of this
+    // process has opened its SoundFont file: once for the load, then once for
+    // every program selection or pin that had samples to read.
+    static std::uint64_t soundfont_opens();
 
 private:
     struct Fluid;
     struct PendingState;
 
     void load_soundfont(); // runs on loader_
+    void pin_presets(int soundfont_id);
     void apply(std::uint32_t message);
 
     Options options_;

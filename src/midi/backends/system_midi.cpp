@@ -3,6 +3,7 @@
 #include "midi/backends/library_noise.h"
 #include "midi/backends/open_codes.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace varkelon {
@@ -47,20 +48,33 @@ void SystemMidi::close() {
     ports_.close();
 }
 
-SystemMidi::Options default_system_midi_options() {
+std::vector<int> programs_to_keep_loaded(const StyleBytes& style_file) {
+    // What start-up gives channels 14 and 15.
+    constexpr int kLiveChordBassProgram = 34;
+    constexpr int kLiveChordProgram = 51;
+    std::vector<int> programs = programs_used_by_styles(style_file);
+    programs.push_back(kLiveChordBassProgram);
+    programs.push_back(kLiveChordProgram);
+    std::sort(programs.begin(), programs.end());
+    programs.erase(std::unique(programs.begin(), programs.end()), programs.end());
+    return programs;
+}
+
+SystemMidi::Options default_system_midi_options(std::vector<int> pinned_programs) {
     SystemMidi::Options options;
     options.synth.soundfont = find_gm_soundfont();
+    options.synth.pinned_programs = std::move(pinned_programs);
     return options;
 }
 
-std::unique_ptr<MidiSystem> make_system_midi() {
+std::unique_ptr<MidiSystem> make_system_midi(std::vector<int> pinned_programs) {
     // Before anything touches JACK: a client must never start a server, which
     // stalls for seconds on a machine without one. FluidSynth's JACK audio
     // driver does not ask for that itself, so the environment must. Set here,
     // before any thread runs, since setenv is not thread-safe.
     setenv("JACK_NO_START_SERVER", "1", 0);
     quiet_audio_libraries();
-    return std::make_unique<SystemMidi>(default_system_midi_options());
+    return std::make_unique<SystemMidi>(default_system_midi_options(std::move(pinned_programs)));
 }
 
 } // namespace varkelon

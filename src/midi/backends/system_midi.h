@@ -4,6 +4,7 @@
 // General MIDI synthesizer stands as the default output ("MIDI Mapper", -1),
 // and the system's output ports (ALSA sequencer, JACK) are devices 0..n-1.
 
+#include "engine/style_format.h"
 #include "midi/backends/builtin_synth.h"
 #include "midi/backends/rtmidi_ports.h"
 #include "midi/midi_port.h"
@@ -39,10 +40,17 @@ private:
     std::vector<OutputPort> listed_;
 };
 
-// The options the program runs with: the system's GM SoundFont, the default
-// audio output, ALSA and JACK ports.
-SystemMidi::Options default_system_midi_options();
+// Every melodic program the program itself can select while the rhythm
+// plays: the styles' own (from the style data file's bytes; none for a file
+// that is not one) and the live chord's bass and chord programs. The solo
+// channel's default instruments are among the styles' programs; any other
+// instrument the user picks loads when picked.
+std::vector<int> programs_to_keep_loaded(const StyleBytes& style_file);
 
-std::unique_ptr<MidiSystem> make_system_midi();
+// The options the program runs with: the system's GM SoundFont with the
+// given programs kept loaded, the default audio output, ALSA and JACK ports.
+SystemMidi::Options default_system_midi_options(std::vector<int> pinned_programs = {});
+
+std::unique_ptr<MidiSystem> make_system_midi(std::vector<int> pinned_programs = {});
 
 } // namespace varkelon
