@@ -251,3 +251,39 @@ TEST_F(ArrangerTest, TheMouseStartsTheRhythmAndQtTimersPlayItUntilStop) {
 
 } // namespace
 } // namespace varkelon::testing
+
+namespace varkelon::testing {
+namespace {
+
+using InstrumentEntryTest = GuiTest;
+
+TEST_F(InstrumentEntryTest, DoubleClickTypeAndOkChooseTheInstrument) {
+    Form1& form = program().form1();
+    QWidget* digits = widget("Picture3", 1);
+    QTest::mouseDClick(digits, Qt::LeftButton);
+    auto* box = static_cast<QLineEdit*>(widget("Text1"));
+    ASSERT_TRUE(box->isVisible());
+    EXPECT_FALSE(digits->isVisible());
+    EXPECT_FALSE(widget("Command4", 0)->isVisible());
+
+    // A rejected entry empties the box the user sees.
+    QTest::keyClicks(box, "abc");
+    EXPECT_EQ(form.Text1.text, "abc");
+    click_widget(widget("Command9"));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, "Неправильный ввод. Попробуйте ещё раз.");
+    EXPECT_TRUE(box->text().isEmpty());
+    EXPECT_TRUE(widget("Command9")->isVisible());
+
+    QTest::keyClicks(box, "42");
+    click_widget(widget("Command9"));
+    EXPECT_EQ(form.r.solo_program, 42);
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_FALSE(widget("Command9")->isVisible());
+    EXPECT_TRUE(digits->isVisible());
+    EXPECT_EQ(static_cast<LabelWidget*>(widget("Label4"))->text(), " Виолончель");
+    EXPECT_EQ(count_sent(pack_short_message(0xCF, 42, 0)), 1);
+}
+
+} // namespace
+} // namespace varkelon::testing
