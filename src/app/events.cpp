@@ -74,6 +74,8 @@ void Form1::click(const ControlId& id) {
         Command3_Click();
     } else if (id.name == "Command7") {
         Command7_Click();
+    } else if (id.name == "Command15") {
+        Command15_Click();
     } else if (id.name == "Command5") {
         Command5_Click(id.index);
     } else if (id.name == "device") {

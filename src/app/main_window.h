@@ -218,6 +218,12 @@ public:
     // --- chord entry (keyboard/chord_entry.cpp) ---
     void sound_chord();
 
+    // --- demonstration (keyboard/demo.cpp) ---
+    void Command15_Click(); // "Демо"
+    void start_demo();
+    void demo_tick();
+    void end_demo();
+
     // --- drum pads (keyboard/drum_pads.cpp) ---
     void strike_pad();
     void Command17_MouseDown(int index, int button, int mask);
@@ -293,6 +299,7 @@ private:
     FrameCommands& frame_;
 
     bool loaded_ = false;
+    bool demo_sets_octave_ = false;         // the start of the demonstration moves the slider
     std::vector<std::uint8_t> style_bytes_; // the open style data file
 
     // The level sliders with their labels and the level each sets.

@@ -51,6 +51,9 @@ void Form1::timer1_tick() {
     }
     r.replay_count = 0;
     play_pattern_tick();
+    if (r.demo_running != kFalse) {
+        demo_tick();
+    }
 }
 
 void Form1::play_pattern_tick() {

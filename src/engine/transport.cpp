@@ -42,6 +42,9 @@ void Form1::apply_transport_state() {
     for (int i = 0; i < kPadCount; ++i) {
         pad(i).back_color = colors::kWhite;
     }
+    if (r.demo_running != kFalse) {
+        end_demo();
+    }
     if (r.accomp_mode != kFalse) {
         // Clears the mark of the chord that was in force.
         paint_chord_keys();

@@ -12,7 +12,9 @@ void Form1::show_octave() {
 
 void Form1::octave_changed() {
     r.octave = static_cast<std::uint8_t>(HScroll1.value);
-    r.saved_octave = r.octave;
+    if (!demo_sets_octave_) {
+        r.saved_octave = r.octave;
+    }
     show_octave();
     timer2.set_enabled(true);
     preview_instrument();
