@@ -260,6 +260,26 @@ else
     fail "after \"Стоп\" still sounding: $left"
 fi
 
+# "Демо" plays its melody (step 3: note 68 on channel 16) over style 4 until
+# "Стоп", which ends it with nothing left sounding.
+begin_step
+click_control 6000 1560 855 375 # "Демо"
+wait_until 10 step_has 004E449F || true
+sleep 1
+click_control 7320 2040 1095 375 # "Стоп"
+wait_until 10 step_has 00007BBF || true
+settle
+if step_has 004E449F; then
+    echo "ok   \"Демо\" plays its melody"
+else
+    fail "\"Демо\": no note 68 on channel 16"
+fi
+if left=$(nothing_left_sounding); then
+    echo "ok   \"Стоп\" ends the demonstration with nothing left sounding"
+else
+    fail "after the demonstration still sounding: $left"
+fi
+
 # "Выход", the last title of the menu bar: where its text lies depends on the
 # font, so it is found on the screen: the dark columns of the menu bar's
 # picture, the last run of them (titles stand more than 10 pixels apart,
