@@ -130,6 +130,18 @@ void Form1::type_text(const ControlId& id, const std::string& text) {
     }
 }
 
+void Form1::midi_in(int status, int data1, int data2, int mask) {
+    if (loaded_) {
+        midi_note(status, data1, data2, mask);
+    }
+}
+
+void Form1::midi_keyboard_gone() {
+    if (loaded_) {
+        release_midi_keys();
+    }
+}
+
 void Form1::timer_tick(TimerId which) {
     if (!loaded_) {
         return;

@@ -173,6 +173,11 @@ public:
     void scroll(const ControlId& id, int value); // the user sets a slider
     void type_text(const ControlId& id, const std::string& text);
     void timer_tick(TimerId which); // delivered only while the timer is enabled
+    // A message from a MIDI keyboard, with the computer keyboard's modifiers
+    // held at that moment: notes press and release keys, all else is ignored.
+    void midi_in(int status, int data1, int data2, int mask);
+    // The MIDI keyboard went away: the keys it holds will get no note-off.
+    void midi_keyboard_gone();
     // True for controls whose handlers run on mouse press and release rather than on click.
     bool reacts_to_mouse(const ControlId& id) const;
 
@@ -223,6 +228,10 @@ public:
     void start_demo();
     void demo_tick();
     void end_demo();
+
+    // --- MIDI keyboard (keyboard/midi_keyboard.cpp) ---
+    void midi_note(int status, int data1, int data2, int mask);
+    void release_midi_keys();
 
     // --- drum pads (keyboard/drum_pads.cpp) ---
     void strike_pad();
@@ -299,7 +308,14 @@ private:
     FrameCommands& frame_;
 
     bool loaded_ = false;
-    bool demo_sets_octave_ = false;         // the start of the demonstration moves the slider
+    bool demo_sets_octave_ = false; // the start of the demonstration moves the slider
+    // The key that each MIDI note holds down, or -1.
+    std::array<std::int8_t, 128> midi_held_ = no_keys_held();
+    static constexpr std::array<std::int8_t, 128> no_keys_held() {
+        std::array<std::int8_t, 128> a{};
+        a.fill(-1);
+        return a;
+    }
     std::vector<std::uint8_t> style_bytes_; // the open style data file
 
     // The level sliders with their labels and the level each sets.

@@ -23,6 +23,19 @@ bool parse_int(const Token& t, int& out) {
     return ec == std::errc{} && ptr == end;
 }
 
+// A MIDI byte, in decimal or 0x hex.
+bool parse_byte(const Token& t, int& out) {
+    if (t.quoted || t.text.empty()) {
+        return false;
+    }
+    const bool hex =
+        t.text.size() > 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X');
+    const char* begin = t.text.data() + (hex ? 2 : 0);
+    const char* end = t.text.data() + t.text.size();
+    const auto [ptr, ec] = std::from_chars(begin, end, out, hex ? 16 : 10);
+    return ec == std::errc{} && ptr == end && out >= 0 && out <= 255;
+}
+
 bool parse_control(const Token& t, ControlId& out) {
     return !t.quoted && ControlId::parse(t.text, out);
 }
@@ -224,6 +237,16 @@ bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
         }
         if (live) {
             cmd == "keydown" ? form.key_down(a, b) : form.key_up(a, b);
+        }
+    } else if (cmd == "midiin") {
+        int status = 0;
+        int mask = 0;
+        if (t.size() < 4 || t.size() > 5 || !parse_byte(t[1], status) || !parse_byte(t[2], a) ||
+            !parse_byte(t[3], b) || (t.size() == 5 && !parse_int(t[4], mask))) {
+            return false;
+        }
+        if (live) {
+            form.midi_in(status, a, b, mask);
         }
     } else if (cmd == "mousedown" || cmd == "mouseup") {
         if (t.size() < 2 || !parse_control(t[1], id) || !mouse_args(t, a, b)) {
