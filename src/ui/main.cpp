@@ -2,6 +2,7 @@
 
 #include "app/disk_style_file.h"
 #include "app/program.h"
+#include "midi/backends/midi_keyboard_input.h"
 #include "midi/backends/startup_trace.h"
 #include "midi/backends/system_midi.h"
 #include "midi/tee_midi.h"
@@ -52,6 +53,20 @@ int main(int argc, char* argv[]) {
     QObject::connect(&view, &ProgramView::ended, &app, [] { QCoreApplication::exit(0); });
     view.show();
     trace_startup("window-shown");
+
+    // After the window: a MIDI keyboard is not needed to see it. Its notes
+    // come on a thread of the port's and are handed to this one.
+    const auto keyboard_input = MidiKeyboardInput::start({
+        [&view](std::uint8_t status, std::uint8_t note, std::uint8_t velocity) {
+            QMetaObject::invokeMethod(
+                &view, [&view, status, note, velocity] { view.midi_note(status, note, velocity); },
+                Qt::QueuedConnection);
+        },
+        [&view] {
+            QMetaObject::invokeMethod(
+                &view, [&view] { view.midi_keyboard_gone(); }, Qt::QueuedConnection);
+        },
+    });
 
     const int status = quit_signals.requested() ? 0 : QApplication::exec();
     if (!program.ended()) {

@@ -3,10 +3,13 @@
 #include "app/layout.h"
 #include "ui/bitmaps.h"
 #include "ui/input_router.h"
+#include "ui/key_codes.h"
 #include "ui/main_window_view.h"
 #include "ui/screen_fit.h"
 #include "ui/secondary_windows.h"
 #include "ui/timer_driver.h"
+
+#include <QGuiApplication>
 
 namespace varkelon {
 
@@ -108,6 +111,18 @@ void ProgramView::sync_secondary(SecondaryView& view, SecondaryWindow& state, Fo
 
 void ProgramView::key_down(int key_code, int mask) {
     deliver(Kind::Press, [this, key_code, mask] { program_.form1().key_down(key_code, mask); });
+}
+
+void ProgramView::midi_note(std::uint8_t status, std::uint8_t note, std::uint8_t velocity) {
+    const bool press = (status & 0xF0) == 0x90 && velocity > 0;
+    const int mask = modifier_mask(QGuiApplication::queryKeyboardModifiers());
+    deliver(press ? Kind::Press : Kind::Release, [this, status, note, velocity, mask] {
+        program_.form1().midi_in(status, note, velocity, mask);
+    });
+}
+
+void ProgramView::midi_keyboard_gone() {
+    deliver(Kind::Release, [this] { program_.form1().midi_keyboard_gone(); });
 }
 
 void ProgramView::key_up(int key_code, int mask) {

@@ -55,6 +55,11 @@ public:
     void close(FormId form) override;
     void moved(FormId form, int left_twips, int top_twips) override;
 
+    // A note from a MIDI keyboard, on this thread; the modifiers are those
+    // the computer keyboard holds as it arrives.
+    void midi_note(std::uint8_t status, std::uint8_t note, std::uint8_t velocity);
+    void midi_keyboard_gone();
+
 signals:
     void ended();
 

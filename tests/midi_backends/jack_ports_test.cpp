@@ -2,8 +2,10 @@
 // its own JACK server with the dummy driver under a name of its own, so it
 // needs no sound card and disturbs no server of the user's.
 
+#include "midi/backends/midi_keyboard_input.h"
 #include "midi/backends/open_codes.h"
 #include "midi/backends/system_midi.h"
+#include "midi/recording_midi.h"
 #include "midi/tee_midi.h"
 
 #include "app/program.h"
@@ -12,6 +14,8 @@
 #include <RtMidi.h>
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
 
 #include <algorithm>
 #include <chrono>
@@ -21,6 +25,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <sys/file.h>
@@ -413,6 +418,151 @@ TEST_F(JackPorts, ServerThatQuitsWhileOpenNeverBlocksSendOrClose) {
     EXPECT_EQ(system.open(id), kNoSuchPort);
     EXPECT_TRUE(system.output_names().empty());
     static_cast<void>(receiver.release());
+}
+
+} // namespace
+} // namespace varkelon
+
+namespace varkelon {
+namespace {
+
+// A MIDI keyboard as JACK shows a hardware one: a client with one physical
+// output port, which plays the messages it is given at its next cycle.
+class FakeKeyboard {
+public:
+    explicit FakeKeyboard(const std::string& client_name, bool physical = true) {
+        jack_status_t status{};
+        client_ = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
+        if (client_ == nullptr) {
+            return;
+        }
+        const unsigned long flags =
+            JackPortIsOutput | (physical ? JackPortIsPhysical | JackPortIsTerminal : 0);
+        port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, flags, 0);
+        ring_ = jack_ringbuffer_create(1024);
+        jack_set_process_callback(client_, &FakeKeyboard::on_process, this);
+        if (port_ == nullptr || jack_activate(client_) != 0) {
+            port_ = nullptr;
+        }
+    }
+    ~FakeKeyboard() { unplug(); }
+    FakeKeyboard(const FakeKeyboard&) = delete;
+    FakeKeyboard& operator=(const FakeKeyboard&) = delete;
+
+    bool ok() const { return port_ != nullptr; }
+    std::string port_name() const { return jack_port_name(port_); }
+    bool connected_to(const std::string& port) const {
+        return jack_port_connected_to(port_, port.c_str()) != 0;
+    }
+    void play(std::uint8_t status, std::uint8_t note, std::uint8_t velocity) {
+        const std::uint8_t bytes[3] = {status, note, velocity};
+        jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(bytes), sizeof bytes);
+    }
+    void unplug() {
+        if (client_ != nullptr) {
+            jack_client_close(client_);
+            client_ = nullptr;
+        }
+        if (ring_ != nullptr) {
+            jack_ringbuffer_free(ring_);
+            ring_ = nullptr;
+        }
+    }
+
+private:
+    static int on_process(jack_nframes_t frames, void* self) {
+        auto* k = static_cast<FakeKeyboard*>(self);
+        void* buffer = jack_port_get_buffer(k->port_, frames);
+        jack_midi_clear_buffer(buffer);
+        std::uint8_t bytes[3];
+        while (jack_ringbuffer_read_space(k->ring_) >= sizeof bytes) {
+            jack_ringbuffer_read(k->ring_, reinterpret_cast<char*>(bytes), sizeof bytes);
+            jack_midi_event_write(buffer, 0, bytes, sizeof bytes);
+        }
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    jack_ringbuffer_t* ring_ = nullptr;
+};
+
+// The program's input port feeding the whole program, as the event loop
+// would: what the port's thread hands over is delivered here, in order.
+struct KeyboardInputProgram {
+    RecordingMidiSystem midi;
+    ProgramOn on{midi};
+    std::mutex mutex;
+    std::vector<std::function<void(Form1&)>> inbox;
+    std::unique_ptr<MidiKeyboardInput> input;
+
+    KeyboardInputProgram() {
+        on.program.start();
+        input = MidiKeyboardInput::start({
+            [this](std::uint8_t s, std::uint8_t n, std::uint8_t v) {
+                const std::lock_guard lock(mutex);
+                inbox.emplace_back([s, n, v](Form1& f) { f.midi_in(s, n, v, 0); });
+            },
+            [this] {
+                const std::lock_guard lock(mutex);
+                inbox.emplace_back([](Form1& f) { f.midi_keyboard_gone(); });
+            },
+        });
+    }
+    // Delivers what has arrived until `done` holds or the time is up.
+    bool deliver_until(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+        const auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline) {
+            std::vector<std::function<void(Form1&)>> now;
+            {
+                const std::lock_guard lock(mutex);
+                now.swap(inbox);
+            }
+            for (auto& event : now) {
+                event(on.program.form1());
+            }
+            if (done()) {
+                return true;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+    bool sent(std::uint32_t message) const {
+        const auto s = midi.sent();
+        return std::find(s.begin(), s.end(), message) != s.end();
+    }
+};
+
+TEST_F(JackPorts, AMidiKeyboardPluggedInLaterPlaysTheKeysAndItsUnplugReleasesThem) {
+    KeyboardInputProgram p;
+    ASSERT_TRUE(p.input && p.input->on_jack());
+    const std::string own = p.input->jack_port_name();
+    EXPECT_EQ(own.substr(own.find(':') + 1), "Варкелон");
+
+    FakeKeyboard software("software-midi-test", false);
+    FakeKeyboard keyboard("usb-keyboard-test");
+    ASSERT_TRUE(keyboard.ok() && software.ok());
+    ASSERT_TRUE(p.deliver_until([&] { return keyboard.connected_to(own); }, 5s))
+        << "a hardware port that appears is connected by itself";
+    EXPECT_FALSE(software.connected_to(own)) << "software ports are left alone";
+
+    // Note 48 at octave 4 is key 0: the same messages as the Z key.
+    p.midi.clear();
+    keyboard.play(0x90, 48, 100);
+    ASSERT_TRUE(p.deliver_until([&] { return p.sent(0x004E309FU); }, 5s));
+    EXPECT_EQ(p.on.program.form1().key(0).value, 1);
+    keyboard.play(0x80, 48, 64);
+    ASSERT_TRUE(p.deliver_until([&] { return p.sent(0x0000308FU); }, 5s));
+    EXPECT_EQ(p.on.program.form1().key(0).value, 0);
+
+    // Unplugged with a key held: the program lets go of it.
+    keyboard.play(0x90, 60, 100);
+    ASSERT_TRUE(p.deliver_until([&] { return p.on.program.form1().key(12).value == 1; }, 5s));
+    p.midi.clear();
+    keyboard.unplug();
+    EXPECT_TRUE(p.deliver_until([&] { return p.sent(0x00003C8FU); }, 5s));
+    EXPECT_EQ(p.on.program.form1().key(12).value, 0);
 }
 
 } // namespace
