@@ -224,13 +224,13 @@ nothing_left_sounding() {
 # The arranger: "Аккомпанемент" arms the start, B with Shift sounds G minor
 # and starts drums and accompaniment; after a few bars N brings in A major;
 # "Стоп" ends it. Style 1 at tick 0 plays its chord on channel 1: the minor
-# third B flat (82) in G minor, C sharp (73) in A major; its bass G (43) on
-# channel 2.
+# third B flat (70) in G minor, C sharp (61) in A major, which the chord
+# change sounds again at once; its bass G (31) on channel 3.
 begin_step
 click_control 6960 1560 1455 375 # "Аккомпанемент"
 xdotool keydown shift key --delay 80 56 keyup shift
-wait_until 10 step_has 00215290 || true
-wait_until 10 step_has 003D2B91 || true
+wait_until 10 step_has 00274690 || true
+wait_until 10 step_has 00441F92 || true
 sleep 2
 if [ -n "${E2E_SCREENSHOTS:-}" ]; then
     # A pad stays lit for one tick: several pictures, so that some show one.
@@ -238,18 +238,18 @@ if [ -n "${E2E_SCREENSHOTS:-}" ]; then
         import -window "$wid" "$E2E_SCREENSHOTS/arranger-$i.png"
     done
 fi
-if step_has 00215290 && step_has 003D2B91; then
+if step_has 00274690 && step_has 00441F92; then
     echo "ok   Shift+B in accompaniment mode plays the style in G minor"
 else
     fail "Shift+B in accompaniment mode: no G minor accompaniment"
 fi
 xdotool key --delay 80 57
-wait_until 10 step_has 00214990 || true
+wait_until 10 step_has 00273D90 || true
 sleep 1
 click_control 7320 2040 1095 375 # "Стоп"
 wait_until 10 step_has 00007BBF || true
 settle
-if step_has 00214990; then
+if step_has 00273D90; then
     echo "ok   N while it plays moves the accompaniment to A major"
 else
     fail "N while it plays: no A major accompaniment"
