@@ -72,7 +72,7 @@ int pitch_class(int note) {
 // sends between ticks counts towards the tick that follows.
 class StylePlay {
 public:
-    StylePlay(int style, int root, int mask) : style_(style) {
+    StylePlay(int style, int root, int mask) : bar_style_(style) {
         core_.start();
         for (int i = 1; i < style; ++i) {
             core_.mouse_down("Command1", 1);
@@ -93,24 +93,38 @@ public:
         pending_ = core_.sent_since(from);
     }
 
+    // The arrows step the style; it takes over at the next bar line.
+    void choose_style(int style) {
+        while (core_.r().sttil != style) {
+            core_.mouse_down("Command1", core_.r().sttil < style ? 1 : 0);
+            core_.mouse_up("Command1", core_.r().sttil < style ? 1 : 0);
+        }
+    }
+
     void ticks(int n) {
         for (int i = 0; i < n; ++i) {
             const auto from = core_.mark();
+            styles_.push_back(bar_style_);
             core_.form().timer_tick(TimerId::Timer1);
+            if (core_.r().tick_in_bar == 0) {
+                bar_style_ = core_.r().sttil;
+            }
             between_.push_back(std::move(pending_));
             pending_.clear();
             played_.push_back(core_.sent_since(from));
         }
     }
 
-    int style() const { return style_; }
-    // played()[t]: what tick t sent; between()[t]: what chord keys sent before it.
+    // played()[t]: what tick t sent; between()[t]: what chord keys sent
+    // before it; styles()[t]: whose bar it was.
     const std::vector<std::vector<std::uint32_t>>& played() const { return played_; }
     const std::vector<std::vector<std::uint32_t>>& between() const { return between_; }
+    const std::vector<int>& styles() const { return styles_; }
 
 private:
     Core core_;
-    int style_;
+    int bar_style_;
+    std::vector<int> styles_;
     std::vector<std::uint32_t> pending_;
     std::vector<std::vector<std::uint32_t>> played_;
     std::vector<std::vector<std::uint32_t>> between_;
@@ -120,9 +134,10 @@ private:
 // problems are collected so that one failing case reports them together.
 class PlayCheck {
 public:
-    explicit PlayCheck(const StylePlay& play) : style_(play.style()) {
+    explicit PlayCheck(const StylePlay& play) {
         for (std::size_t t = 0; t < play.played().size(); ++t) {
             tick_ = static_cast<int>(t);
+            style_ = play.styles()[t];
             for (const auto m : play.between()[t]) {
                 message(m);
             }
@@ -199,7 +214,7 @@ private:
         }
     }
 
-    int style_;
+    int style_ = 0;
     int tick_ = 0;
     std::set<int> programmed_;
     std::map<std::pair<int, int>, int> sounding_; // (channel, note) -> tick of its note-on
@@ -295,6 +310,32 @@ TEST_P(ShippedStyle, ChordChangesAtEveryTickOfTheBarLeaveNothingSounding) {
     play.ticks(2 * kTicksPerBar);
     EXPECT_EQ(PlayCheck(play).problems(), kNoProblems);
 }
+
+// The replay buffer outlives a style: whatever style played before, a chord
+// change must sound again only notes that the new style will end.
+class StyleSwitch : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(StyleSwitch, ChordChangesAfterIt) {
+    const auto [from, to] = GetParam();
+    StylePlay play(from, 9, 1);
+    play.ticks(kTicksPerBar + 5);
+    play.choose_style(to);
+    play.ticks(kTicksPerBar - 5); // the bar line: the new style begins
+    for (int change = 0; change < kTicksPerBar; ++change) {
+        play.chord(change % 12, change % 8);
+        play.ticks(kTicksPerBar + 1);
+    }
+    play.ticks(2 * kTicksPerBar);
+    EXPECT_EQ(PlayCheck(play).problems(), kNoProblems);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPair, StyleSwitch,
+                         ::testing::Combine(::testing::Range(1, kStyleCount + 1),
+                                            ::testing::Range(1, kStyleCount + 1)),
+                         [](const ::testing::TestParamInfo<std::tuple<int, int>>& p) {
+                             return std::string(kStyleIds[std::get<0>(p.param) - 1]) + "_To_" +
+                                    kStyleIds[std::get<1>(p.param) - 1];
+                         });
 
 INSTANTIATE_TEST_SUITE_P(AllChords, ShippedStyle,
                          ::testing::Combine(::testing::Range(1, kStyleCount + 1),
