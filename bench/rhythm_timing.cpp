@@ -410,6 +410,16 @@ public:
             starts.push_back(e.start_ns);
             handler_ms.push_back(ms(e.end_ns - e.start_ns));
         }
+        if (const char* dump = std::getenv("BENCH_DUMP"); dump != nullptr) {
+            if (std::FILE* f = std::fopen(dump, "w"); f != nullptr) {
+                for (const auto& e : app_.timer_events()) {
+                    std::fprintf(f, "%p %lld %lld %d\n", static_cast<const void*>(e.receiver),
+                                 static_cast<long long>(e.start_ns),
+                                 static_cast<long long>(e.end_ns), e.bar_moved ? 1 : 0);
+                }
+                std::fclose(f);
+            }
+        }
         if (starts.size() < 3) {
             std::fprintf(stderr, "only %zu ticks recorded\n", starts.size());
             return;
@@ -596,6 +606,13 @@ int main(int argc, char* argv[]) {
 
     Session session(app, program, view, midi, *options, std::move(styles));
     int status = 0;
+    auto finish = [&] {
+        session.finish(dialogs.shown.size());
+        for (const auto& message : dialogs.shown) {
+            std::fprintf(stderr, "message box: %s\n", message.c_str());
+        }
+        QCoreApplication::exit(0);
+    };
     // Let the window settle and its first paints pass before the rhythm starts.
     QTimer::singleShot(1000, &app, [&] {
         session.begin_measuring();
@@ -605,13 +622,9 @@ int main(int argc, char* argv[]) {
             return;
         }
         session.run_reference();
-        QTimer::singleShot(static_cast<int>(options->duration_s * 1000), &app, [&] {
-            session.finish(dialogs.shown.size());
-            for (const auto& message : dialogs.shown) {
-                std::fprintf(stderr, "message box: %s\n", message.c_str());
-            }
-            QCoreApplication::exit(0);
-        });
+        // A precise timer: a coarse one may end a minute's run 3 s early or late.
+        QTimer::singleShot(static_cast<int>(options->duration_s * 1000), Qt::PreciseTimer, &app,
+                           finish);
     });
     const int loop = QApplication::exec();
     if (!program.ended()) {

@@ -46,14 +46,15 @@ fi
 # Prints the value of KEY in a result line.
 field() { tr ' ' '\n' <<<"$1" | awk -F= -v k="$2" '$1 == k {print $2}'; }
 
-printf '| load | interval (ms) | mode | ticks | drift (%%) | onset p50 / p99 / max (ms) | reference p50 / p99 / max (ms) | reference placed like ours, p99 | tick span p50 / p99 / max (ms) | send p99 / max (ms) | send max after 2 bars (ms) | repaint p99 (ms) |\n'
-printf '|---|---|---|---|---|---|---|---|---|---|---|---|\n'
+printf '| load | interval (ms) | mode | ticks | drift (%%) | onset p50 / p99 / max (ms) | reference p50 / p99 / max (ms) | reference placed like ours, p99 | tick span p50 / p99 / max (ms) | send p99 / max (ms) | send max after 2 bars (ms) | repaint p99 (ms) | load avg |\n'
+printf '|---|---|---|---|---|---|---|---|---|---|---|---|---|\n'
 for load in "${loads[@]}"; do
     if [ "$load" = busy ]; then
         taskset -c 1 sh -c 'while :; do :; done' &
         load_pid=$!
     fi
     for interval in "${intervals[@]}"; do
+        loadavg=$(cut -d' ' -f1 /proc/loadavg)
         line=$(HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
             "$bench" --interval "$interval" --duration "$duration" --allow-fallback \
             2>"$work/stderr" | grep '^result ' || true)
@@ -64,12 +65,12 @@ for load in "${loads[@]}"; do
         fi
         [ -n "${BENCH_RAW:-}" ] && echo "load=$load $line" >>"$BENCH_RAW"
         f() { field "$line" "$1"; }
-        printf '| %s | %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s | %s / %s / %s | %s / %s | %s | %s |\n' \
+        printf '| %s | %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s | %s / %s / %s | %s / %s | %s | %s | %s |\n' \
             "$load" "$interval" "$(f mode)" "$(f ticks)" "$(f drift_pct)" \
             "$(f onset_p50)" "$(f onset_p99)" "$(f onset_max)" \
             "$(f ref_p50)" "$(f ref_p99)" "$(f ref_max)" "$(f ref_aligned_p99)" \
             "$(f span_p50)" "$(f span_p99)" "$(f span_max)" \
-            "$(f send_p99)" "$(f send_max)" "$(f send_max_after_2_bars)" "$(f repaint_p99)"
+            "$(f send_p99)" "$(f send_max)" "$(f send_max_after_2_bars)" "$(f repaint_p99)" "$loadavg"
     done
     if [ -n "$load_pid" ]; then
         kill "$load_pid" 2>/dev/null && wait "$load_pid" 2>/dev/null || true
