@@ -46,7 +46,7 @@ fi
 # Prints the value of KEY in a result line.
 field() { tr ' ' '\n' <<<"$1" | awk -F= -v k="$2" '$1 == k {print $2}'; }
 
-printf '| load | interval (ms) | mode | ticks | drift (%%) | onset p50 / p99 / max (ms) | reference p50 / p99 / max (ms) | reference placed like ours, p99 | tick span p50 / p99 / max (ms) | send p99 / max (ms) | send max after 2 bars (ms) | repaint p99 (ms) | load avg |\n'
+printf '| load | interval (ms) | mode | ticks | drift (%%) | onset p50 / p99 / max (ms) | reference p50 / p99 / max (ms) | reference placed like ours, p99 | tick span p50 / p99 / max (ms) | send p99 / max (ms) | send max after 2 bars (ms) | repaint p99 (ms) | load avg at end |\n'
 printf '|---|---|---|---|---|---|---|---|---|---|---|---|---|\n'
 for load in "${loads[@]}"; do
     if [ "$load" = busy ]; then
@@ -54,7 +54,6 @@ for load in "${loads[@]}"; do
         load_pid=$!
     fi
     for interval in "${intervals[@]}"; do
-        loadavg=$(cut -d' ' -f1 /proc/loadavg)
         line=$(HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
             "$bench" --interval "$interval" --duration "$duration" --allow-fallback \
             2>"$work/stderr" | grep '^result ' || true)
@@ -63,6 +62,9 @@ for load in "${loads[@]}"; do
             cat "$work/stderr" >&2
             exit 1
         fi
+        # The 1-minute load average at the end of a run: about 0.2 idle and 1.2
+        # with the busy loop; more means something else ran meanwhile.
+        loadavg=$(cut -d' ' -f1 /proc/loadavg)
         [ -n "${BENCH_RAW:-}" ] && echo "load=$load $line" >>"$BENCH_RAW"
         f() { field "$line" "$1"; }
         printf '| %s | %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s | %s / %s / %s | %s / %s | %s | %s | %s |\n' \
