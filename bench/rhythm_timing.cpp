@@ -33,6 +33,8 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -495,6 +497,14 @@ public:
         }
         const Summary repaint = summarize(repaint_ms);
 
+        // The whole process since it began, all threads (the synth's audio
+        // thread included), for the script to tell our load from others'.
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const double cpu_ms =
+            static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+
         std::printf("result mode=%s interval=%d duration=%.0f style=%d events_per_bar=%zu "
                     "tempo=%d ticks=%zu idle_timer_events=%zu late_by_interval=%zu "
                     "drift_pct=%.5f "
@@ -505,14 +515,14 @@ public:
                     "max_sends_per_tick=%zu sends=%zu "
                     "send_p50=%.4f send_p99=%.4f send_max=%.3f send_max_after_2_bars=%.3f "
                     "handler_p50=%.3f handler_p99=%.3f handler_max=%.3f "
-                    "repaint_p50=%.3f repaint_p99=%.3f repaint_max=%.3f messages=%zu\n",
+                    "repaint_p50=%.3f repaint_p99=%.3f repaint_max=%.3f messages=%zu cpu_ms=%.0f\n",
                     fallback_ ? "FALLBACK" : "engine", options_.interval_ms, options_.duration_s,
                     form.r.sttil, styles_.events, form.r.tempo, starts.size(), idle_events,
                     late_by_interval, drift_pct, onset.p50, onset.p99, onset.max, ref.p50, ref.p99,
                     ref.max, ref_aligned.p50, ref_aligned.p99, ref_aligned.max, span.p50, span.p99,
                     span.max, spans.size(), max_sends, send_ms.size(), send.p50, send.p99, send.max,
                     send_steady.max, handler.p50, handler.p99, handler.max, repaint.p50,
-                    repaint.p99, repaint.max, shown_messages_);
+                    repaint.p99, repaint.max, shown_messages_, cpu_ms);
         std::fflush(stdout);
     }
 
