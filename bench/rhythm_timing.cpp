@@ -75,6 +75,7 @@ public:
     struct Send {
         std::int64_t start_ns;
         std::int64_t end_ns;
+        std::uint32_t message;
     };
 
     explicit TimingMidi(std::unique_ptr<MidiSystem> inner) : inner_(std::move(inner)) {
@@ -87,7 +88,7 @@ public:
         inner_->send(message);
         const std::int64_t end = mono_ns();
         if (recording_ && sends_.size() < sends_.capacity()) {
-            sends_.push_back({start, end});
+            sends_.push_back({start, end, message});
         }
     }
     void close() override { inner_->close(); }
@@ -476,6 +477,27 @@ public:
                 max_sends = std::max(max_sends, s - first);
             }
         }
+        // The slowest sends, to tell a program change loading samples from a
+        // note waiting for the synth's audio thread.
+        std::vector<std::pair<std::size_t, std::size_t>> slow; // (send, tick)
+        {
+            std::size_t t = 0;
+            for (std::size_t i = 0; i < sends.size(); ++i) {
+                while (t + 1 < starts.size() && sends[i].start_ns >= starts[t + 1]) {
+                    ++t;
+                }
+                if (sends[i].start_ns >= starts.front() &&
+                    sends[i].end_ns - sends[i].start_ns > 500'000) {
+                    slow.emplace_back(i, t);
+                }
+            }
+        }
+        std::fprintf(stderr, "sends over 0.5 ms: %zu\n", slow.size());
+        for (const auto& [i, t] : slow) {
+            std::fprintf(stderr, "  tick %zu (bar %zu): %.3f ms, message 0x%06X\n", t,
+                         t / kTicksPerBar, ms(sends[i].end_ns - sends[i].start_ns),
+                         static_cast<unsigned>(sends[i].message));
+        }
         const Summary span = summarize(spans);
         const Summary send = summarize(send_ms);
         const Summary send_steady = summarize(send_ms_steady);
@@ -512,7 +534,7 @@ public:
                     "ref_p50=%.3f ref_p99=%.3f ref_max=%.3f "
                     "ref_aligned_p50=%.3f ref_aligned_p99=%.3f ref_aligned_max=%.3f "
                     "span_p50=%.3f span_p99=%.3f span_max=%.3f ticks_with_sends=%zu "
-                    "max_sends_per_tick=%zu sends=%zu "
+                    "max_sends_per_tick=%zu sends=%zu sends_over_half_ms=%zu "
                     "send_p50=%.4f send_p99=%.4f send_max=%.3f send_max_after_2_bars=%.3f "
                     "handler_p50=%.3f handler_p99=%.3f handler_max=%.3f "
                     "repaint_p50=%.3f repaint_p99=%.3f repaint_max=%.3f messages=%zu cpu_ms=%.0f\n",
@@ -520,9 +542,9 @@ public:
                     form.r.sttil, styles_.events, form.r.tempo, starts.size(), idle_events,
                     late_by_interval, drift_pct, onset.p50, onset.p99, onset.max, ref.p50, ref.p99,
                     ref.max, ref_aligned.p50, ref_aligned.p99, ref_aligned.max, span.p50, span.p99,
-                    span.max, spans.size(), max_sends, send_ms.size(), send.p50, send.p99, send.max,
-                    send_steady.max, handler.p50, handler.p99, handler.max, repaint.p50,
-                    repaint.p99, repaint.max, shown_messages_, cpu_ms);
+                    span.max, spans.size(), max_sends, send_ms.size(), slow.size(), send.p50,
+                    send.p99, send.max, send_steady.max, handler.p50, handler.p99, handler.max,
+                    repaint.p50, repaint.p99, repaint.max, shown_messages_, cpu_ms);
         std::fflush(stdout);
     }
 

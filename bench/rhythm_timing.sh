@@ -8,7 +8,8 @@
 # Environment:
 #   BENCH_INTERVALS   default "50 125 250"
 #   BENCH_LOADS       default "idle busy"; busy = a busy loop pinned to CPU 1
-#   BENCH_RAW         a file to which the raw "result" lines are appended
+#   BENCH_RAW         a file to which the raw "result" lines are appended,
+#                     and to BENCH_RAW.log what the runs wrote on stderr
 #   BENCH_QUIET_PCT   others may use this % of the machine (default 5) ...
 #   BENCH_QUIET_WAIT_S  ... over 3 s before a run starts, waited for at most
 #                     this long (default 900 s)
@@ -119,8 +120,11 @@ for load in "${loads[@]}"; do
         best_line= best_others=
         for ((attempt = 1; attempt <= ${BENCH_ATTEMPTS:-3}; ++attempt)); do
             run_once "$interval"
-            [ -n "${BENCH_RAW:-}" ] &&
+            if [ -n "${BENCH_RAW:-}" ]; then
                 echo "load=$load attempt=$attempt others_cpu_pct=$others $line" >>"$BENCH_RAW"
+                sed "s/^/load=$load interval=$interval attempt=$attempt: /" "$work/stderr" \
+                    >>"$BENCH_RAW.log"
+            fi
             if [ -z "$best_line" ] || awk -v a="$others" -v b="$best_others" 'BEGIN {exit !(a < b)}'; then
                 best_line=$line best_others=$others
             fi
