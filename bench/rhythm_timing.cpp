@@ -8,7 +8,11 @@
 // Usage: bench_rhythm_timing --interval MS [--duration S] [--allow-fallback]
 //
 // Prints one "result" line of key=value pairs (times in milliseconds) for
-// bench/rhythm_timing.sh to tabulate.
+// bench/rhythm_timing.sh to tabulate, and on stderr every send over 0.5 ms.
+// --allow-fallback: when the controls do not start the rhythm (a build
+// without the pattern player), run Timer1 directly and say mode=FALLBACK.
+// BENCH_DUMP=FILE writes every timer event seen (receiver, start and end in
+// ns, whether the bar moved), to look at the onsets one by one.
 //
 // What is measured:
 //   tick onset   when Qt hands the model timer's QTimer event to the program
