@@ -15,8 +15,9 @@
 // ns, whether the bar moved), to look at the onsets one by one.
 //
 // What is measured:
-//   tick onset   when Qt hands the model timer's QTimer event to the program
-//                view (the tick handler's start), less its place on an ideal
+//   tick onset   the first send of a tick (when Qt hands the model timer's
+//                QTimer event to the program view, for a tick that sends
+//                nothing), less its place on an ideal
 //                grid of the interval. The grid's phase is the view's private
 //                clock, so it is placed at the least late tick; the reference
 //                thread's wake-ups are reported both against its true
@@ -403,6 +404,7 @@ public:
                 tick_timer = receiver;
             }
         }
+        const auto& sent = midi_.sends();
         std::vector<std::int64_t> starts;
         std::vector<double> handler_ms;
         std::size_t idle_events = 0; // timer events that delivered no tick
@@ -414,7 +416,14 @@ public:
                 ++idle_events;
                 continue;
             }
-            starts.push_back(e.start_ns);
+            // The tick begins with its first send: the timer's event may come a
+            // little early and wait out the rest of the interval before the
+            // core runs. A tick without sends counts from the event.
+            const auto first = std::lower_bound(
+                sent.begin(), sent.end(), e.start_ns,
+                [](const TimingMidi::Send& s, std::int64_t t) { return s.start_ns < t; });
+            starts.push_back(first != sent.end() && first->start_ns <= e.end_ns ? first->start_ns
+                                                                                : e.start_ns);
             handler_ms.push_back(ms(e.end_ns - e.start_ns));
         }
         if (const char* dump = std::getenv("BENCH_DUMP"); dump != nullptr) {

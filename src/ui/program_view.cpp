@@ -19,10 +19,10 @@ ProgramView::ProgramView(Program& program)
     main_ = std::make_unique<MainWindowView>(program_.form1(), *bitmaps_, *this);
     help_ = std::make_unique<HelpWindow>(*this, bitmaps_->window_icon());
     about_ = std::make_unique<AboutWindow>(*this, bitmaps_->window_icon());
-    timer1_ =
-        std::make_unique<TimerDriver>(program_.form1().timer1, [this] { tick(TimerId::Timer1); });
-    timer2_ =
-        std::make_unique<TimerDriver>(program_.form1().timer2, [this] { tick(TimerId::Timer2); });
+    timer1_ = std::make_unique<TimerDriver>(program_.form1().timer1, clock_,
+                                            [this] { tick(TimerId::Timer1); });
+    timer2_ = std::make_unique<TimerDriver>(program_.form1().timer2, clock_,
+                                            [this] { tick(TimerId::Timer2); });
     router_ = std::make_unique<InputRouter>(*this);
     after_event();
 }

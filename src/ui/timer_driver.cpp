@@ -1,19 +1,31 @@
 #include "ui/timer_driver.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace varkelon {
 
-TimerDriver::TimerDriver(const ModelTimer& timer, std::function<void()> due, QObject* parent)
-    : QObject(parent), timer_(timer) {
+namespace {
+
+constexpr std::int64_t kNsPerMs = 1'000'000;
+
+} // namespace
+
+TimerDriver::TimerDriver(const ModelTimer& timer, const QElapsedTimer& clock,
+                         std::function<void()> due, QObject* parent)
+    : QObject(parent), timer_(timer), clock_(clock) {
     qtimer_.setSingleShot(true);
     qtimer_.setTimerType(Qt::PreciseTimer);
-    connect(&qtimer_, &QTimer::timeout, this, std::move(due));
+    connect(&qtimer_, &QTimer::timeout, this, [this, due = std::move(due)] {
+        wait_until_due();
+        due();
+    });
 }
 
 void TimerDriver::sync(std::int64_t now_ms) {
     grid_.sync(timer_, now_ms);
-    arm(now_ms);
+    arm();
 }
 
 bool TimerDriver::take_due(std::int64_t now_ms) {
@@ -25,13 +37,27 @@ bool TimerDriver::take_due(std::int64_t now_ms) {
     return true;
 }
 
-void TimerDriver::arm(std::int64_t now_ms) {
+void TimerDriver::arm() {
     const auto due = grid_.next_due();
     if (!due) {
         qtimer_.stop();
         return;
     }
-    qtimer_.start(static_cast<int>(std::clamp<std::int64_t>(*due - now_ms, 0, 1'000'000)));
+    // A millisecond short of the due time, never later than it.
+    const std::int64_t left_ms = (*due * kNsPerMs - clock_.nsecsElapsed()) / kNsPerMs - 1;
+    qtimer_.start(static_cast<int>(std::clamp<std::int64_t>(left_ms, 0, 1'000'000)));
+}
+
+// The last part of the wait, short enough to block the loop for.
+void TimerDriver::wait_until_due() const {
+    const auto due = grid_.next_due();
+    if (!due) {
+        return;
+    }
+    const std::int64_t left_ns = *due * kNsPerMs - clock_.nsecsElapsed();
+    if (left_ns > 0 && left_ns <= 2 * kNsPerMs) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(left_ns));
+    }
 }
 
 } // namespace varkelon

@@ -1,10 +1,15 @@
 #pragma once
 
 // Drives one model timer with a precise single-shot QTimer, re-armed to the
-// next due time of the timer's grid, so the tempo does not drift.
+// next due time of the timer's grid, so the tempo does not drift. QTimer
+// counts whole milliseconds from the moment it is armed, which lies up to a
+// millisecond past the last whole one: armed for the full wait, every tick
+// would come up to 1 ms late. So it is armed a millisecond short and the
+// rest is waited out on `clock`, which must be the clock of the times given.
 
 #include "app/timer_grid.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdint>
@@ -17,7 +22,8 @@ class TimerDriver final : public QObject {
 public:
     // `due` runs when the QTimer fires; it calls take_due() and, when that
     // says so, delivers the tick.
-    TimerDriver(const ModelTimer& timer, std::function<void()> due, QObject* parent = nullptr);
+    TimerDriver(const ModelTimer& timer, const QElapsedTimer& clock, std::function<void()> due,
+                QObject* parent = nullptr);
 
     // Brings the grid in line with the model timer and re-arms.
     void sync(std::int64_t now_ms);
@@ -26,9 +32,11 @@ public:
     bool armed() const { return qtimer_.isActive(); }
 
 private:
-    void arm(std::int64_t now_ms);
+    void arm();
+    void wait_until_due() const;
 
     const ModelTimer& timer_;
+    const QElapsedTimer& clock_;
     TimerGrid grid_;
     QTimer qtimer_;
 };

@@ -82,10 +82,14 @@ TEST(TimerDriver, TicksWhileEnabledAndStopsWhenDisabled) {
     QElapsedTimer clock;
     clock.start();
     int ticks = 0;
+    int early = 0;
     TimerDriver* driver_ptr = nullptr;
-    TimerDriver driver(timer, [&] {
+    TimerDriver driver(timer, clock, [&] {
+        // Armed short of the due time, it waits out the rest: never early.
         if (driver_ptr->take_due(clock.elapsed())) {
             ++ticks;
+        } else {
+            ++early;
         }
         driver_ptr->sync(clock.elapsed());
     });
@@ -97,6 +101,7 @@ TEST(TimerDriver, TicksWhileEnabledAndStopsWhenDisabled) {
     driver.sync(clock.elapsed());
     EXPECT_TRUE(driver.armed());
     QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 10000);
+    EXPECT_EQ(early, 0);
 
     timer.set_enabled(false);
     driver.sync(clock.elapsed());
