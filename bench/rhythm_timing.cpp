@@ -632,7 +632,8 @@ int main(int argc, char* argv[]) {
     }
     StylePick styles = pick_styles(bytes.bytes);
 
-    std::unique_ptr<MidiSystem> system = make_system_midi();
+    // The programs the styles use stay loaded, as in the program.
+    std::unique_ptr<MidiSystem> system = make_system_midi(programs_to_keep_loaded(bytes.bytes));
     auto* system_midi = dynamic_cast<SystemMidi*>(system.get());
     TimingMidi midi(std::move(system));
     SilentDialogs dialogs;
