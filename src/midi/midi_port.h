@@ -1,10 +1,14 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace varkelon {
+
+// The clock of message time stamps: the host's monotonic clock.
+using MidiClock = std::chrono::steady_clock;
 
 // Identifier of the default output ("MIDI Mapper"): the built-in synthesizer.
 inline constexpr int kMidiMapperId = -1;
@@ -22,6 +26,12 @@ public:
     virtual void send(std::uint32_t message) = 0;
     // Closes the open port, if any.
     virtual void close() = 0;
+
+    // Optional, for the host (the core never calls it): the messages sent from
+    // now on belong to the moment `at` (the due time of the timer tick or the
+    // time of the input event being handled). An output that can sound a
+    // message at its moment uses it; the others send at once and ignore it.
+    virtual void set_message_time(MidiClock::time_point at) { (void)at; }
 };
 
 constexpr std::uint32_t pack_short_message(int status, int data1, int data2) {

@@ -26,6 +26,7 @@ public:
     int open(int id) override;
     void send(std::uint32_t message) override;
     void close() override;
+    void set_message_time(MidiClock::time_point at) override { inner_.set_message_time(at); }
 
 private:
     std::unique_ptr<MidiSystem> owned_; // before inner_, which may refer to it

@@ -31,6 +31,8 @@ public:
     int open(int id) override;
     void send(std::uint32_t message) override;
     void close() override;
+    // Only the built-in synth keeps time stamps; the OS ports send at once.
+    void set_message_time(MidiClock::time_point at) override { synth_.set_message_time(at); }
 
     BuiltinSynth& synth() { return synth_; }
 
