@@ -9,9 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -50,6 +53,21 @@ void all_notes_off(BuiltinSynth& synth) {
     }
 }
 
+// The host's clock in a test: it moves only when the test moves it, so what
+// is rendered does not depend on how fast the test runs. Read by the loader
+// and the rendering thread too.
+class VirtualClock {
+public:
+    MidiClock::time_point now() const { return MidiClock::time_point(MidiClock::duration(ns_)); }
+    void set_ms(double ms) { ns_ = static_cast<std::int64_t>(ms * 1e6); }
+    std::function<MidiClock::time_point()> function() {
+        return [this] { return now(); };
+    }
+
+private:
+    std::atomic<std::int64_t> ns_{0};
+};
+
 class RenderedSynth : public testing::Test {
 protected:
     void SetUp() override {
@@ -59,15 +77,17 @@ protected:
         }
     }
 
-    BuiltinSynth::Options options() const {
+    BuiltinSynth::Options options() {
         BuiltinSynth::Options o;
         o.soundfont = soundfont_;
         o.output = BuiltinSynth::Output::Render;
         o.sample_rate = kRate;
+        o.clock = clock_.function();
         return o;
     }
 
     std::string soundfont_;
+    VirtualClock clock_;
 };
 
 TEST_F(RenderedSynth, NoteSoundsAndAllNotesOffDecaysToSilence) {
@@ -226,6 +246,281 @@ TEST_F(RenderedSynth, PinnedProgramsAreLoadedWithTheSoundFont) {
         EXPECT_GT(BuiltinSynth::soundfont_opens(), pinned_done)
             << "a program not pinned reads its samples when selected";
     }
+}
+
+// ------------------------------------------------------------- timing
+
+constexpr int kPeriod = 256; // frames, as the program's audio output
+constexpr double kPeriodMs = kPeriod * 1000.0 / kRate;
+constexpr double kBlockMs = 64 * 1000.0 / kRate; // FluidSynth renders 64 frames at a time
+
+// One event of the host: at `handled_ms` on the virtual clock it says the
+// messages belong to `stamp_ms` and sends them.
+struct HostEvent {
+    double stamp_ms;
+    double handled_ms;
+    std::vector<std::uint32_t> messages;
+};
+
+// Plays `events` as the program would, into an audio device simulated on the
+// virtual clock: at the start of each period the device has the synth render
+// the period's frames, as its audio thread would, and the events of the
+// period are handled after that. Returns the left channel.
+std::vector<float> play(BuiltinSynth& synth, VirtualClock& clock, std::vector<HostEvent> events,
+                        double seconds) {
+    std::stable_sort(events.begin(), events.end(), [](const HostEvent& a, const HostEvent& b) {
+        return a.handled_ms < b.handled_ms;
+    });
+    const int periods = static_cast<int>(seconds * 1000.0 / kPeriodMs);
+    std::vector<float> left;
+    left.reserve(static_cast<std::size_t>(periods) * kPeriod);
+    std::vector<float> stereo(static_cast<std::size_t>(kPeriod) * 2);
+    auto next = events.begin();
+    for (int k = 0; k < periods; ++k) {
+        const double start_ms = k * kPeriodMs;
+        clock.set_ms(start_ms);
+        synth.render(stereo.data(), kPeriod);
+        for (int i = 0; i < kPeriod; ++i) {
+            left.push_back(stereo[static_cast<std::size_t>(i) * 2]);
+        }
+        for (; next != events.end() && next->handled_ms < start_ms + kPeriodMs; ++next) {
+            clock.set_ms(next->handled_ms);
+            synth.set_message_time(
+                MidiClock::time_point(std::chrono::duration_cast<MidiClock::duration>(
+                    std::chrono::duration<double, std::milli>(next->stamp_ms))));
+            for (const std::uint32_t m : next->messages) {
+                synth.send(m);
+            }
+        }
+    }
+    return left;
+}
+
+// Sample positions where a sound starts after at least 40 ms of quiet.
+std::vector<double> onsets_ms(const std::vector<float>& samples) {
+    float peak = 0;
+    for (const float s : samples) {
+        peak = std::max(peak, std::abs(s));
+    }
+    const float threshold = peak * 0.1F;
+    const auto quiet = static_cast<std::ptrdiff_t>(0.040 * kRate);
+    std::vector<double> found;
+    std::ptrdiff_t last_loud = -quiet - 1;
+    for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(samples.size()); ++i) {
+        if (std::abs(samples[static_cast<std::size_t>(i)]) > threshold) {
+            if (i - last_loud > quiet) {
+                found.push_back(static_cast<double>(i) * 1000.0 / kRate);
+            }
+            last_loud = i;
+        }
+    }
+    return found;
+}
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    const auto at = static_cast<std::size_t>(std::ceil(p * static_cast<double>(v.size())) - 1);
+    return v[std::min(at, v.size() - 1)];
+}
+
+// A pulse of claves on the drum channel, one every 125 ms, each from a tick
+// whose handler runs late by the amount in the table; one runs later than
+// the latency allows. Onsets are found in the rendered samples and set
+// against the ideal grid. Sending at once, as before, is rendered the same
+// way: there the period and every late handler show.
+TEST_F(RenderedSynth, TimeStampedMessagesSoundOnTheGridAfterOneLatency) {
+    constexpr double kGridMs = 125.0;
+    constexpr double kFirstMs = 500.0;
+    constexpr int kTicks = 48;
+    constexpr int kVeryLate = 30;        // this tick's handler runs 14 ms late
+    constexpr double kVeryLateMs = 14.0; // more than the latency
+    const std::array<double, 8> lateness_ms{0.0, 0.2, 1.0, 0.0, 3.0, 0.6, 5.0, 0.1};
+    const std::uint32_t claves_off = pack_short_message(0x89, 75, 0);
+    const std::uint32_t claves_on = pack_short_message(0x99, 75, 110);
+
+    std::vector<HostEvent> events;
+    for (int n = 0; n < kTicks; ++n) {
+        const double due = kFirstMs + n * kGridMs;
+        const double late =
+            n == kVeryLate ? kVeryLateMs : lateness_ms[static_cast<std::size_t>(n) % 8];
+        events.push_back({due, due + late, {claves_off, claves_on}});
+    }
+
+    struct Run {
+        std::vector<double> onsets;
+        std::vector<double> errors; // onset - due - median, the very late one left out
+        double latency_ms = 0;
+    };
+    const auto run = [&](double latency_ms) {
+        BuiltinSynth::Options o = options();
+        o.latency_ms = latency_ms;
+        clock_.set_ms(0);
+        BuiltinSynth synth(o);
+        EXPECT_EQ(synth.open(), kOpenOk);
+        EXPECT_TRUE(synth.wait_until_loaded(60s));
+        Run r;
+        r.onsets = onsets_ms(play(synth, clock_, events, kFirstMs / 1000.0 + kTicks * 0.125 + 0.3));
+        if (r.onsets.size() != static_cast<std::size_t>(kTicks)) {
+            ADD_FAILURE() << r.onsets.size() << " onsets";
+            return r;
+        }
+        std::vector<double> delays;
+        for (int n = 0; n < kTicks; ++n) {
+            if (n != kVeryLate) {
+                delays.push_back(r.onsets[static_cast<std::size_t>(n)] - events[n].stamp_ms);
+            }
+        }
+        r.latency_ms = percentile(delays, 0.5);
+        for (const double d : delays) {
+            r.errors.push_back(std::abs(d - r.latency_ms));
+        }
+        return r;
+    };
+
+    const Run at_once = run(0.0);
+    const Run timed = run(10.0);
+    ASSERT_EQ(timed.onsets.size(), static_cast<std::size_t>(kTicks));
+    ASSERT_EQ(at_once.onsets.size(), static_cast<std::size_t>(kTicks));
+    const auto report = [](const char* name, const Run& r) {
+        std::printf("%s: latency %.2f ms, onset error p50 %.2f p99 %.2f max %.2f ms\n", name,
+                    r.latency_ms, percentile(r.errors, 0.5), percentile(r.errors, 0.99),
+                    percentile(r.errors, 1.0));
+    };
+    report("sent at once", at_once);
+    report("time-stamped", timed);
+
+    // Within one 64-frame block of the grid, late handlers (1, 3, 5 ms) too.
+    EXPECT_LE(percentile(timed.errors, 0.99), 1.0);
+    EXPECT_LE(percentile(timed.errors, 1.0), 1.0) << "one latency for every message";
+    // The latency asked for, plus at most the period the device renders
+    // ahead and the block in which FluidSynth takes the note. Where the
+    // onset lies in the sample is found where sending at once puts the
+    // note: at the start of the period rendered next.
+    std::vector<double> attack;
+    for (int n = 0; n < kTicks; ++n) {
+        attack.push_back(at_once.onsets[static_cast<std::size_t>(n)] -
+                         std::ceil(events[n].handled_ms / kPeriodMs) * kPeriodMs);
+    }
+    const double timed_latency_ms = timed.latency_ms - percentile(attack, 0.5);
+    EXPECT_GE(timed_latency_ms, 10.0);
+    EXPECT_LE(timed_latency_ms, 10.0 + kPeriodMs + kBlockMs);
+    // The yardstick sees what sending at once does.
+    EXPECT_GT(percentile(at_once.errors, 0.99), 2.0);
+
+    // Later than the latency: as soon as it can, as sending at once would
+    // have it (give or take a block), and between its neighbours.
+    const auto v = static_cast<std::size_t>(kVeryLate);
+    EXPECT_NEAR(timed.onsets[v], at_once.onsets[v], 2 * kBlockMs + 0.05);
+    EXPECT_GT(timed.onsets[v] - events[v].stamp_ms, timed.latency_ms + 1.0);
+    EXPECT_LT(timed.onsets[v - 1], timed.onsets[v]);
+    EXPECT_LT(timed.onsets[v], timed.onsets[v + 1]);
+}
+
+std::vector<std::uint32_t> all_notes_off_messages() {
+    std::vector<std::uint32_t> messages;
+    for (int channel = 0; channel < 16; ++channel) {
+        messages.push_back(pack_short_message(0xB0 | channel, 123, 0));
+    }
+    return messages;
+}
+
+double rms_ms(const std::vector<float>& left, double from_ms, double to_ms) {
+    const auto from = static_cast<std::size_t>(from_ms * kRate / 1000.0);
+    const auto to = std::min(left.size(), static_cast<std::size_t>(to_ms * kRate / 1000.0));
+    return rms(std::vector<float>(left.begin() + static_cast<std::ptrdiff_t>(from),
+                                  left.begin() + static_cast<std::ptrdiff_t>(to)));
+}
+
+// "Стоп" while the last tick's held note still waits to sound: its
+// all-notes-off comes after the note whatever moment it carries: later, the
+// same, or earlier (the stop's key was pressed before the late tick was
+// handled, and handled after it).
+TEST_F(RenderedSynth, AllNotesOffNeverOvertakesWhatWaitsToSound) {
+    constexpr double kTickMs = 300.0;
+    const std::uint32_t organ = pack_short_message(0xC0, 16, 0);
+    const std::uint32_t held_note = pack_short_message(0x90, 60, 100);
+    struct Case {
+        const char* name;
+        std::optional<double> stop_stamp_ms;
+    };
+    const std::vector<Case> cases{{"no stop: the note holds", std::nullopt},
+                                  {"stop 2 ms after the tick", kTickMs + 2},
+                                  {"stop at the tick's moment", kTickMs},
+                                  {"stop pressed before the late tick", kTickMs - 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        clock_.set_ms(0);
+        BuiltinSynth synth(options());
+        ASSERT_EQ(synth.open(), kOpenOk);
+        ASSERT_TRUE(synth.wait_until_loaded(60s));
+        std::vector<HostEvent> events{{100, 100, {organ}}, {kTickMs, kTickMs + 4, {held_note}}};
+        if (c.stop_stamp_ms) {
+            events.push_back({*c.stop_stamp_ms, kTickMs + 6, all_notes_off_messages()});
+        }
+        const auto left = play(synth, clock_, events, 1.2);
+        EXPECT_GT(rms_ms(left, kTickMs, kTickMs + 40), 0.001) << "the note began";
+        const double after = rms_ms(left, kTickMs + 700, kTickMs + 900);
+        if (c.stop_stamp_ms) {
+            EXPECT_LT(after, 1e-4) << "nothing is left sounding";
+        } else {
+            EXPECT_GT(after, 0.01);
+        }
+    }
+}
+
+// Closing (exit, another device) drops the notes still waiting to sound; the
+// program change among them still takes effect, as the channels' programs
+// outlive a close.
+TEST_F(RenderedSynth, CloseDropsWaitingNotesAndKeepsWaitingProgramChanges) {
+    const std::uint32_t flute = pack_short_message(0xC0, 73, 0);
+    const std::uint32_t note = pack_short_message(0x90, 64, 100);
+    const auto sound_of_note = [&](BuiltinSynth& synth) {
+        synth.send(note);
+        return render(synth, 0.4);
+    };
+    BuiltinSynth closed(options());
+    ASSERT_EQ(closed.open(), kOpenOk);
+    ASSERT_TRUE(closed.wait_until_loaded(60s));
+    closed.send(flute);
+    closed.send(note); // both wait for the latency
+    closed.close();
+    ASSERT_EQ(closed.open(), kOpenOk);
+    EXPECT_LT(rms(render(closed, 0.4)), 1e-6) << "the waiting note never sounds";
+    const auto after_close = sound_of_note(closed);
+    all_notes_off(closed);
+
+    BuiltinSynth piano(options());
+    ASSERT_EQ(piano.open(), kOpenOk);
+    ASSERT_TRUE(piano.wait_until_loaded(60s));
+    render(piano, 0.4);
+    const auto piano_sound = sound_of_note(piano);
+
+    ASSERT_GT(rms(after_close), 0.005);
+    EXPECT_NE(after_close, piano_sound) << "channel 1 plays the flute";
+}
+
+// A program that is not pinned is read on the thread that sends its program
+// change, never while rendering, where the audio thread applies the change;
+// once the channel has moved on to another program its samples are let go.
+TEST_F(RenderedSynth, UnpinnedProgramIsReadBySenderAndLetGoAfterwards) {
+    BuiltinSynth synth(options()); // nothing pinned but the drum kit
+    ASSERT_EQ(synth.open(), kOpenOk);
+    ASSERT_TRUE(synth.wait_until_loaded(60s));
+    const auto select = [&](int program) {
+        const std::uint64_t before = BuiltinSynth::soundfont_opens();
+        synth.send(pack_short_message(0xC0, program, 0));
+        const std::uint64_t sent = BuiltinSynth::soundfont_opens();
+        synth.send(pack_short_message(0x90, 60, 90));
+        render(synth, 0.2);
+        EXPECT_EQ(BuiltinSynth::soundfont_opens(), sent) << "read while rendering";
+        synth.send(pack_short_message(0x80, 60, 0));
+        render(synth, 0.05);
+        return sent - before;
+    };
+    EXPECT_GT(select(19), 0U) << "read when sent";
+    EXPECT_GT(select(20), 0U);
+    EXPECT_GT(select(19), 0U) << "let go once channel 1 played program 20";
+    EXPECT_GT(rms(render(synth, 0.01)), 0.0);
 }
 
 TEST(BuiltinSynthOpen, WithoutUsableSoundFontFailsAndDropsSends) {

@@ -5,8 +5,10 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +27,13 @@ struct SynthDeleter {
 struct DriverDeleter {
     void operator()(fluid_audio_driver_t* p) const { delete_fluid_audio_driver(p); }
 };
+struct SequencerDeleter {
+    void operator()(fluid_sequencer_t* p) const { delete_fluid_sequencer(p); }
+};
+struct EventDeleter {
+    void operator()(fluid_event_t* p) const { delete_fluid_event(p); }
+};
+using Event = std::unique_ptr<fluid_event_t, EventDeleter>;
 
 constexpr std::size_t kChannels = 16;
 constexpr std::size_t kKeys = 128;
@@ -38,6 +47,19 @@ constexpr std::array<const char*, 3> kAudioDrivers{"pulseaudio", "jack", "alsa"}
 // that channel 10 plays unless a program change picks another.
 constexpr int kDrumBank = 128;
 constexpr int kStandardDrumKit = 0;
+constexpr int kDrumChannel = 9;
+
+constexpr int preset_key(int bank, int program) {
+    return bank * 128 + program;
+}
+
+// How fast the estimate of the rendering front may fall behind the host
+// clock when the audio device's clock runs slower: 500 ppm, ten times what
+// sound cards drift.
+constexpr double kClockDecayPerMs = 0.0005;
+// The first size of the queue of timed messages: several seconds of a busy
+// rhythm; it grows when it must.
+constexpr std::size_t kFirstQueueSize = 1024;
 
 // The SoundFont is read through these plain stdio callbacks rather than
 // FluidSynth's own only so that the opens can be counted: an open after the
@@ -86,11 +108,47 @@ std::string find_gm_soundfont() {
 }
 
 struct BuiltinSynth::Fluid {
-    // Destroyed in reverse order: the audio driver stops before the synth goes.
+    // Destroyed in reverse order: the audio driver stops before the sequencer
+    // it drives, the sequencer before the synth that clocks it.
     std::unique_ptr<fluid_settings_t, SettingsDeleter> settings;
     std::unique_ptr<fluid_synth_t, SynthDeleter> synth;
+    std::unique_ptr<fluid_sequencer_t, SequencerDeleter> sequencer;
+    fluid_seq_id_t dispatch_client = -1;
+    fluid_seq_id_t clock_client = -1;
+    Event dispatch_event; // the senders'
+    Event retry_event;    // the audio thread's
+    Event clock_event;    // the audio thread's (and open's, while it is stopped)
     std::unique_ptr<fluid_audio_driver_t, DriverDeleter> driver;
 };
+
+struct BuiltinSynth::SequencerHooks {
+    static void dispatch(unsigned int time, fluid_event_t* event, fluid_sequencer_t* /*seq*/,
+                         void* self) {
+        if (fluid_event_get_type(event) == FLUID_SEQ_TIMER) {
+            static_cast<BuiltinSynth*>(self)->dispatch(time);
+        }
+    }
+    static void clock(unsigned int time, fluid_event_t* event, fluid_sequencer_t* /*seq*/,
+                      void* self) {
+        if (fluid_event_get_type(event) == FLUID_SEQ_TIMER) {
+            static_cast<BuiltinSynth*>(self)->sample_clock(time);
+        }
+    }
+};
+
+namespace {
+
+Event timer_event(fluid_seq_id_t client) {
+    Event event(new_fluid_event());
+    if (event) {
+        fluid_event_set_source(event.get(), -1);
+        fluid_event_set_dest(event.get(), client);
+        fluid_event_timer(event.get(), nullptr);
+    }
+    return event;
+}
+
+} // namespace
 
 // What was sent before the SoundFont loaded. Controllers and program changes
 // are kept in order and replayed; of the notes only those still held are
@@ -140,7 +198,10 @@ struct BuiltinSynth::PendingState {
 };
 
 BuiltinSynth::BuiltinSynth(Options options)
-    : options_(std::move(options)), pending_(std::make_unique<PendingState>()) {}
+    : options_(std::move(options)), pending_(std::make_unique<PendingState>()),
+      ring_(kFirstQueueSize) {
+    channel_held_.fill(-1);
+}
 
 BuiltinSynth::~BuiltinSynth() {
     close();
@@ -190,7 +251,33 @@ int BuiltinSynth::open() {
                                          close_soundfont_file);
             fluid_synth_add_sfloader(fluid->synth.get(), loader);
         }
+        // The sequencer keeps the synth's sample clock: its time is the
+        // audio rendered so far, in milliseconds.
+        fluid->sequencer.reset(new_fluid_sequencer2(0));
+        if (!fluid->sequencer || fluid_sequencer_register_fluidsynth(
+                                     fluid->sequencer.get(), fluid->synth.get()) == FLUID_FAILED) {
+            return kNoSynth;
+        }
+        fluid_sequencer_t* seq = fluid->sequencer.get();
+        fluid->dispatch_client = fluid_sequencer_register_client(seq, "varkelon-dispatch",
+                                                                 SequencerHooks::dispatch, this);
+        fluid->clock_client =
+            fluid_sequencer_register_client(seq, "varkelon-clock", SequencerHooks::clock, this);
+        fluid->dispatch_event = timer_event(fluid->dispatch_client);
+        fluid->retry_event = timer_event(fluid->dispatch_client);
+        fluid->clock_event = timer_event(fluid->clock_client);
+        if (fluid->dispatch_client == FLUID_FAILED || fluid->clock_client == FLUID_FAILED ||
+            !fluid->dispatch_event || !fluid->retry_event || !fluid->clock_event) {
+            return kNoSynth;
+        }
         fluid_ = std::move(fluid);
+    }
+
+    // The rendering front is found anew: the sample clock stood still while
+    // closed, the host's did not.
+    clock_known_.store(false);
+    if (scheduled()) {
+        arm_clock();
     }
 
     if (options_.output == Output::Audio) {
@@ -217,27 +304,41 @@ int BuiltinSynth::open() {
 }
 
 void BuiltinSynth::load_soundfont() {
-    const int id = fluid_synth_sfload(fluid_->synth.get(), options_.soundfont.c_str(), 1);
-    if (id != FLUID_FAILED) {
-        // Before the synth counts as loaded: sends are still only recorded,
-        // so none waits for FluidSynth's lock while samples are read here.
-        pin_presets(id);
+    int id = FLUID_FAILED;
+    {
+        const std::lock_guard reading(sample_read_mutex_);
+        id = fluid_synth_sfload(fluid_->synth.get(), options_.soundfont.c_str(), 1);
+        if (id != FLUID_FAILED) {
+            // Before the synth counts as loaded: sends are still only
+            // recorded, so none waits for FluidSynth's lock while samples
+            // are read here.
+            pin_presets(id);
+        }
     }
     {
         const std::lock_guard lock(mutex_);
         load_finished_ = true;
         if (id != FLUID_FAILED) {
             loaded_ = true;
-            for (const std::uint32_t message : pending_->messages) {
-                apply(message);
-            }
+            soundfont_id_ = id;
+            std::vector<std::uint32_t> replay = std::move(pending_->messages);
             for (std::size_t channel = 0; channel < kChannels; ++channel) {
                 for (std::size_t key = 0; key < kKeys; ++key) {
                     const int velocity = pending_->held_velocity[channel * kKeys + key];
                     if (velocity > 0) {
-                        fluid_synth_noteon(fluid_->synth.get(), static_cast<int>(channel),
-                                           static_cast<int>(key), velocity);
+                        replay.push_back(pack_short_message(0x90 | static_cast<int>(channel),
+                                                            static_cast<int>(key), velocity));
                     }
+                }
+            }
+            // Now, with the latency of any message sent now: a message sent
+            // right after cannot come before them.
+            const MidiClock::time_point now = options_.clock();
+            for (const std::uint32_t message : replay) {
+                if (scheduled()) {
+                    schedule(message, now);
+                } else {
+                    apply(message);
                 }
             }
         }
@@ -251,11 +352,14 @@ void BuiltinSynth::load_soundfont() {
 
 void BuiltinSynth::pin_presets(int soundfont_id) {
     fluid_synth_t* synth = fluid_->synth.get();
-    fluid_synth_pin_preset(synth, soundfont_id, kDrumBank, kStandardDrumKit);
+    if (fluid_synth_pin_preset(synth, soundfont_id, kDrumBank, kStandardDrumKit) == FLUID_OK) {
+        pinned_presets_.insert(preset_key(kDrumBank, kStandardDrumKit));
+    }
     for (const int program : options_.pinned_programs) {
-        if (program >= 0 && program <= 127) {
-            // Fails harmlessly for a program the SoundFont does not have.
-            fluid_synth_pin_preset(synth, soundfont_id, 0, program);
+        // Fails harmlessly for a program the SoundFont does not have.
+        if (program >= 0 && program <= 127 &&
+            fluid_synth_pin_preset(synth, soundfont_id, 0, program) == FLUID_OK) {
+            pinned_presets_.insert(preset_key(0, program));
         }
     }
 }
@@ -266,11 +370,182 @@ void BuiltinSynth::send(std::uint32_t message) {
     }
     const std::lock_guard lock(mutex_);
     if (loaded_) {
-        apply(message);
+        if (scheduled()) {
+            // A moment after now is a host's mistake: it would only add latency.
+            const MidiClock::time_point now = options_.clock();
+            schedule(message, message_time_ ? std::min(*message_time_, now) : now);
+        } else {
+            apply(message);
+        }
     } else if (pending_) {
         pending_->record(message);
     }
     // A SoundFont that failed to load leaves a silent synth: sends are lost.
+}
+
+double BuiltinSynth::host_ms(MidiClock::time_point t) const {
+    return std::chrono::duration<double, std::milli>(t.time_since_epoch()).count();
+}
+
+double BuiltinSynth::offset_ms() {
+    // What has been rendered is never later than the front seen now; the
+    // audio thread's reading, taken as each block is rendered, is the
+    // closer one once it has one.
+    const double seen = static_cast<double>(fluid_sequencer_get_tick(fluid_->sequencer.get())) -
+                        host_ms(options_.clock());
+    return clock_known_.load() ? std::max(seen, clock_offset_ms_.load()) : seen;
+}
+
+void BuiltinSynth::schedule(std::uint32_t message, MidiClock::time_point at) {
+    release_pins();
+    const std::uint64_t number = scheduled_count_ + 1;
+    const int status = static_cast<int>(message & 0xFFU);
+    const int channel = status & 0x0F;
+    if ((status & 0xF0) == 0xC0) {
+        prepare_program_change(channel, static_cast<int>((message >> 8) & 0x7FU), number);
+    } else if ((status & 0xF0) == 0xB0 && ((message >> 8) & 0x7FU) == 0) {
+        bank_[static_cast<std::size_t>(channel)] = static_cast<int>((message >> 16) & 0x7FU);
+    }
+
+    // One latency for all, and never before the message sent before it: a
+    // moment that is earlier (an input event handled after a late tick) must
+    // not overtake what is already waiting.
+    const double target_ms = host_ms(at) + offset_ms() + options_.latency_ms;
+    const auto target =
+        std::max(last_target_, static_cast<unsigned>(std::max(0.0, std::round(target_ms))));
+    last_target_ = target;
+    {
+        const std::lock_guard lock(queue_mutex_);
+        if (queued_ == ring_.size()) {
+            std::vector<Timed> bigger(ring_.size() * 2);
+            for (std::size_t i = 0; i < queued_; ++i) {
+                bigger[i] = ring_[(head_ + i) % ring_.size()];
+            }
+            ring_ = std::move(bigger);
+            head_ = 0;
+        }
+        ring_[(head_ + queued_) % ring_.size()] = Timed{target, message, number};
+        ++queued_;
+    }
+    scheduled_count_ = number;
+    // The wake-up already asked for at this moment takes this one along,
+    // unless it has been and gone.
+    fluid_sequencer_t* seq = fluid_->sequencer.get();
+    if (last_dispatch_ != target || target <= fluid_sequencer_get_tick(seq)) {
+        fluid_sequencer_send_at(seq, fluid_->dispatch_event.get(), target, 1);
+        last_dispatch_ = target;
+    }
+}
+
+void BuiltinSynth::prepare_program_change(int channel, int program, std::uint64_t number) {
+    const auto ch = static_cast<std::size_t>(channel);
+    const int bank = channel == kDrumChannel ? kDrumBank : bank_[ch];
+    const int held = pin_for_a_while(bank, program);
+    if (channel_held_[ch] >= 0) {
+        releases_.push_back({number, channel_held_[ch]});
+    }
+    channel_held_[ch] = held;
+}
+
+int BuiltinSynth::pin_for_a_while(int bank, int program) {
+    // What FluidSynth selects when the SoundFont lacks the preset.
+    const std::array<int, 2> candidates{preset_key(bank, program),
+                                        bank == kDrumBank ? preset_key(kDrumBank, kStandardDrumKit)
+                                                          : preset_key(0, program)};
+    for (const int key : candidates) {
+        if (pinned_presets_.count(key) != 0) {
+            return -1;
+        }
+        int& holders = held_presets_[key];
+        if (holders > 0) {
+            ++holders;
+            return key;
+        }
+        int pinned = FLUID_FAILED;
+        {
+            const std::lock_guard reading(sample_read_mutex_);
+            pinned =
+                fluid_synth_pin_preset(fluid_->synth.get(), soundfont_id_, key / 128, key % 128);
+        }
+        if (pinned == FLUID_OK) {
+            holders = 1;
+            return key;
+        }
+        held_presets_.erase(key);
+    }
+    return -1;
+}
+
+void BuiltinSynth::release_pins() {
+    if (releases_.empty()) {
+        return;
+    }
+    const std::uint64_t applied = applied_.load(std::memory_order_acquire);
+    auto kept = releases_.begin();
+    for (const Release& r : releases_) {
+        if (r.after > applied) {
+            *kept++ = r;
+            continue;
+        }
+        const auto it = held_presets_.find(r.preset);
+        if (it != held_presets_.end() && --it->second == 0) {
+            held_presets_.erase(it);
+            // Frees the samples unless a channel still holds the preset.
+            const std::lock_guard reading(sample_read_mutex_);
+            fluid_synth_unpin_preset(fluid_->synth.get(), soundfont_id_, r.preset / 128,
+                                     r.preset % 128);
+        }
+    }
+    releases_.erase(kept, releases_.end());
+}
+
+void BuiltinSynth::dispatch(unsigned int time) {
+    // Never wait for a thread that is reading samples: they would not be
+    // rendered in time. Try again at the next block.
+    const std::unique_lock reading(sample_read_mutex_, std::try_to_lock);
+    if (!reading.owns_lock()) {
+        fluid_sequencer_send_at(fluid_->sequencer.get(), fluid_->retry_event.get(), time + 1, 1);
+        return;
+    }
+    for (;;) {
+        Timed next{};
+        {
+            const std::lock_guard lock(queue_mutex_);
+            if (queued_ == 0 || ring_[head_].at_tick > time) {
+                return;
+            }
+            next = ring_[head_];
+            head_ = (head_ + 1) % ring_.size();
+            --queued_;
+        }
+        apply(next.message);
+        applied_.store(next.number, std::memory_order_release);
+    }
+}
+
+void BuiltinSynth::sample_clock(unsigned int time) {
+    // Each block's start against the host clock as it is rendered; the
+    // largest difference is the rendering front. It may sink slowly, so a
+    // device clock slower than the host's is followed.
+    const double now = host_ms(options_.clock());
+    const double sample = static_cast<double>(time) - now;
+    double offset = sample;
+    if (clock_known_.load(std::memory_order_relaxed)) {
+        const double decayed = clock_offset_ms_.load(std::memory_order_relaxed) -
+                               kClockDecayPerMs * (now - last_clock_sample_ms_);
+        offset = std::max(sample, decayed);
+    }
+    last_clock_sample_ms_ = now;
+    clock_offset_ms_.store(offset);
+    clock_known_.store(true);
+    fluid_sequencer_send_at(fluid_->sequencer.get(), fluid_->clock_event.get(), time + 1, 1);
+}
+
+void BuiltinSynth::arm_clock() {
+    fluid_sequencer_t* seq = fluid_->sequencer.get();
+    // Once: an open that failed may have armed it already.
+    fluid_sequencer_remove_events(seq, -1, fluid_->clock_client, -1);
+    fluid_sequencer_send_at(seq, fluid_->clock_event.get(), fluid_sequencer_get_tick(seq) + 1, 1);
 }
 
 void BuiltinSynth::apply(std::uint32_t message) {
@@ -311,15 +586,37 @@ void BuiltinSynth::close() {
         return;
     }
     open_ = false;
-    {
-        const std::lock_guard lock(mutex_);
-        if (loaded_) {
-            fluid_synth_all_sounds_off(fluid_->synth.get(), -1);
-        } else if (pending_) {
-            pending_->release_all();
-        }
-    }
+    // First the audio thread stops, so nothing is dispatched from here on.
     fluid_->driver.reset();
+    fluid_sequencer_t* seq = fluid_->sequencer.get();
+    fluid_sequencer_remove_events(seq, -1, fluid_->dispatch_client, -1);
+    fluid_sequencer_remove_events(seq, -1, fluid_->clock_client, -1);
+    const std::lock_guard lock(mutex_);
+    last_dispatch_.reset();
+    if (loaded_) {
+        // What waits to sound: the notes go, the channels' state stays, as
+        // if it had been sent at once and then cut.
+        std::vector<Timed> waiting;
+        {
+            const std::lock_guard queue(queue_mutex_);
+            for (; queued_ > 0; --queued_, head_ = (head_ + 1) % ring_.size()) {
+                waiting.push_back(ring_[head_]);
+            }
+        }
+        {
+            const std::lock_guard reading(sample_read_mutex_);
+            for (const Timed& t : waiting) {
+                if ((t.message & 0xF0U) != 0x90) {
+                    apply(t.message);
+                }
+            }
+        }
+        applied_.store(scheduled_count_, std::memory_order_release);
+        release_pins();
+        fluid_synth_all_sounds_off(fluid_->synth.get(), -1);
+    } else if (pending_) {
+        pending_->release_all();
+    }
 }
 
 bool BuiltinSynth::wait_until_loaded(std::chrono::milliseconds timeout) {

@@ -13,15 +13,35 @@
 // (and the standard drum kit) are therefore read by the loader, before the
 // first send reaches FluidSynth, and stay loaded for the synth's lifetime.
 //
+// Time: every message carries the moment it belongs to (set_message_time,
+// else the moment it is sent) and sounds one constant latency after it, at
+// the 64-frame block FluidSynth renders at that moment rather than at the
+// next audio period. FluidSynth's sequencer, advanced by the synth's own
+// sample clock, wakes the renderer for each moment; the messages themselves
+// wait in a queue of ours in the order they were sent, since the sequencer
+// orders events of one tick by type. A message later than the latency sounds
+// at the next block, still in order. Program changes are applied where they
+// fall due, on the audio thread, so the sending thread first reads the
+// samples of a program that is not pinned and holds them until the channel
+// has moved on; the audio thread never waits for a lock held across a read.
+//
 // FluidSynth's JACK audio driver starts a JACK server unless the environment
 // has JACK_NO_START_SERVER set; whoever makes the synth sets it first, before
 // any thread runs (make_system_midi does).
 
+#include "midi/midi_port.h"
+
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +71,12 @@ public:
         // the SoundFont load on, so selecting them never reads the disk. Those
         // outside 0..127 or missing from the SoundFont are skipped.
         std::vector<int> pinned_programs{};
+        // From a message's moment to its sound, in milliseconds: room for a
+        // handler that runs late. 0 hands every message to FluidSynth at
+        // once, to sound at the start of the next period rendered.
+        double latency_ms = 10.0;
+        // The clock the moments are read against; tests render on a virtual one.
+        std::function<MidiClock::time_point()> clock = MidiClock::now;
     };
 
     explicit BuiltinSynth(Options options);
@@ -65,7 +91,10 @@ public:
     // channels' programs.
     int open();
     void send(std::uint32_t message);
-    // Cuts every voice at once and releases the audio output.
+    // The messages sent from now on belong to `at`, on Options::clock.
+    void set_message_time(MidiClock::time_point at) { message_time_ = at; }
+    // Cuts every voice at once, what waits to sound included (the program
+    // changes and controllers among it take effect at once), at once and releases the audio output.
     void close();
     bool is_open() const { return open_; }
 
@@ -82,10 +111,37 @@ public:
 private:
     struct Fluid;
     struct PendingState;
+    struct Timed {
+        unsigned at_tick; // sequencer time (ms of rendered audio)
+        std::uint32_t message;
+        std::uint64_t number; // counts the messages scheduled, from 1
+    };
+    struct Release {
+        std::uint64_t after; // the program change that moved the channel on
+        int preset;          // bank * 128 + program
+    };
 
     void load_soundfont(); // runs on loader_
     void pin_presets(int soundfont_id);
     void apply(std::uint32_t message);
+
+    // The sending threads' side, with mutex_ held.
+    void schedule(std::uint32_t message, MidiClock::time_point at);
+    void prepare_program_change(int channel, int program, std::uint64_t number);
+    int pin_for_a_while(int bank, int program);
+    void release_pins();
+    double offset_ms(); // sequencer time - host time, at the rendering front
+
+    // The audio thread's side, called by FluidSynth's sequencer (through
+    // SequencerHooks) at the moment of a message, and at every block.
+    struct SequencerHooks;
+    friend struct SequencerHooks;
+    void dispatch(unsigned int time);
+    void sample_clock(unsigned int time);
+    void arm_clock();
+
+    bool scheduled() const { return options_.latency_ms > 0; }
+    double host_ms(MidiClock::time_point t) const;
 
     Options options_;
     std::unique_ptr<Fluid> fluid_;
@@ -97,6 +153,32 @@ private:
     bool loaded_ = false;                   // guarded by mutex_
     std::unique_ptr<PendingState> pending_; // guarded by mutex_
     std::thread loader_;
+
+    // Scheduling; the sending side's state is guarded by mutex_.
+    std::optional<MidiClock::time_point> message_time_; // the event thread's
+    int soundfont_id_ = -1;
+    unsigned last_target_ = 0;
+    std::optional<unsigned> last_dispatch_;
+    std::uint64_t scheduled_count_ = 0;
+    std::set<int> pinned_presets_;       // for good, bank * 128 + program
+    std::map<int, int> held_presets_;    // pinned for a while -> channels holding it
+    std::array<int, 16> channel_held_{}; // the preset pinned for the channel, or -1
+    std::array<int, 16> bank_{};         // bank select as sent (controller 0)
+    std::vector<Release> releases_;
+
+    // The queue between the senders and the audio thread: a ring that only
+    // the senders resize, so the audio thread never allocates or frees.
+    std::mutex queue_mutex_;
+    std::vector<Timed> ring_;           // guarded by queue_mutex_
+    std::size_t head_ = 0, queued_ = 0; // guarded by queue_mutex_
+    std::atomic<std::uint64_t> applied_{0};
+    // Held across every read of samples; the audio thread only tries it.
+    std::mutex sample_read_mutex_;
+
+    // The rendering front against the host clock, kept by the audio thread.
+    std::atomic<double> clock_offset_ms_{0.0};
+    std::atomic<bool> clock_known_{false};
+    double last_clock_sample_ms_ = 0.0; // audio thread
 };
 
 } // namespace varkelon
