@@ -26,6 +26,44 @@ int button_code(Qt::MouseButton b) {
     }
 }
 
+// The moment of an input event. The X server (and a Wayland compositor)
+// stamps events with its monotonic clock in milliseconds, cut to 32 bits;
+// on Linux that is our clock too. A stamp older than the arrival by more than
+// a millisecond (the event waited in the queue while a handler ran) gives the
+// moment; a younger one only blurs the arrival, and a stamp that is not a
+// moment of the last second is some other clock (or none, for an event made
+// in-process).
+MidiClock::time_point moment_of(const QInputEvent& event) {
+    const MidiClock::time_point arrived = MidiClock::now();
+    const std::uint64_t stamp = event.timestamp();
+    if (stamp == 0) {
+        return arrived;
+    }
+    const auto now_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(arrived.time_since_epoch()).count();
+    const std::uint32_t age =
+        static_cast<std::uint32_t>(now_ms) - static_cast<std::uint32_t>(stamp);
+    if (age <= 1 || age > 1000) {
+        return arrived;
+    }
+    return arrived - std::chrono::milliseconds(age);
+}
+
+// Holds the moment of the event being handed on.
+class EventMoment {
+public:
+    EventMoment(std::optional<MidiClock::time_point>& slot, const QInputEvent& event)
+        : slot_(slot) {
+        slot_ = moment_of(event);
+    }
+    ~EventMoment() { slot_.reset(); }
+    EventMoment(const EventMoment&) = delete;
+    EventMoment& operator=(const EventMoment&) = delete;
+
+private:
+    std::optional<MidiClock::time_point>& slot_;
+};
+
 } // namespace
 
 InputRouter::InputRouter(ViewEvents& events, QObject* parent) : QObject(parent), events_(events) {
@@ -77,6 +115,7 @@ void InputRouter::key(const QKeyEvent& event) {
     if (code == 0) {
         return; // a key without a Windows key code
     }
+    const EventMoment moment(event_time_, event);
     const int mask = modifier_mask(event.modifiers());
     const quint32 physical =
         event.nativeScanCode() != 0 ? event.nativeScanCode() : static_cast<quint32>(code);
@@ -104,6 +143,7 @@ void InputRouter::mouse_press(QWidget* widget, const QMouseEvent& event) {
     if (!id) {
         return;
     }
+    const EventMoment moment(event_time_, event);
     pressed_[button] = *id;
     events_.mouse_down(*id, button, modifier_mask(event.modifiers()));
 }
@@ -116,6 +156,7 @@ void InputRouter::mouse_release(const QMouseEvent& event) {
     }
     const ControlId id = it->second;
     pressed_.erase(it);
+    const EventMoment moment(event_time_, event);
     events_.mouse_up(id, button, modifier_mask(event.modifiers()));
 }
 

@@ -6,10 +6,12 @@
 // press began.
 
 #include "app/controls.h"
+#include "midi/midi_port.h"
 
 #include <QObject>
 
 #include <map>
+#include <optional>
 
 class QKeyEvent;
 class QMouseEvent;
@@ -31,6 +33,9 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // While a key or mouse event is being handed on: the moment it happened.
+    std::optional<MidiClock::time_point> event_time() const { return event_time_; }
+
 private:
     void key(const QKeyEvent& event);
     void mouse_press(QWidget* widget, const QMouseEvent& event);
@@ -42,6 +47,7 @@ private:
     std::map<quint32, int> held_keys_;
     // Mouse button -> the control on which its press began.
     std::map<int, ControlId> pressed_;
+    std::optional<MidiClock::time_point> event_time_;
 };
 
 } // namespace varkelon

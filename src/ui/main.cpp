@@ -49,7 +49,7 @@ int main(int argc, char* argv[]) {
         return EXIT_FAILURE; // the message has been shown
     }
 
-    ProgramView view(program);
+    ProgramView view(program, midi.get());
     QObject::connect(&view, &ProgramView::ended, &app, [] { QCoreApplication::exit(0); });
     view.show();
     trace_startup("window-shown");
@@ -58,8 +58,11 @@ int main(int argc, char* argv[]) {
     // come on a thread of the port's and are handed to this one.
     const auto keyboard_input = MidiKeyboardInput::start({
         [&view](std::uint8_t status, std::uint8_t note, std::uint8_t velocity) {
+            // The note's moment is its arrival here, not when the loop gets to it.
+            const MidiClock::time_point at = MidiClock::now();
             QMetaObject::invokeMethod(
-                &view, [&view, status, note, velocity] { view.midi_note(status, note, velocity); },
+                &view,
+                [&view, status, note, velocity, at] { view.midi_note(status, note, velocity, at); },
                 Qt::QueuedConnection);
         },
         [&view] {

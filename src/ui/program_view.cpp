@@ -13,9 +13,10 @@
 
 namespace varkelon {
 
-ProgramView::ProgramView(Program& program)
-    : program_(program), bitmaps_(std::make_unique<BitmapCache>()) {
+ProgramView::ProgramView(Program& program, MidiSystem* midi)
+    : program_(program), midi_(midi), bitmaps_(std::make_unique<BitmapCache>()) {
     clock_.start();
+    origin_ = MidiClock::now() - std::chrono::nanoseconds(clock_.nsecsElapsed());
     main_ = std::make_unique<MainWindowView>(program_.form1(), *bitmaps_, *this);
     help_ = std::make_unique<HelpWindow>(*this, bitmaps_->window_icon());
     about_ = std::make_unique<AboutWindow>(*this, bitmaps_->window_icon());
@@ -44,27 +45,39 @@ void ProgramView::mend_position(FormId form, const QSize& size_px, int default_l
     }
 }
 
-void ProgramView::deliver(Kind kind, std::function<void()> event) {
+MidiClock::time_point ProgramView::input_time() const {
+    if (router_) {
+        if (const auto at = router_->event_time()) {
+            return *at;
+        }
+    }
+    return MidiClock::now();
+}
+
+void ProgramView::deliver(Kind kind, MidiClock::time_point at, std::function<void()> event) {
     if (program_.ended()) {
         return;
     }
     if (busy_) {
         if (kind == Kind::Release) {
-            waiting_releases_.push_back(std::move(event));
+            waiting_releases_.push_back({at, std::move(event)});
         }
         return;
     }
-    busy_ = true;
-    event();
-    busy_ = false;
-    after_event();
-    while (!waiting_releases_.empty() && !busy_ && !program_.ended()) {
-        auto next = std::move(waiting_releases_.front());
-        waiting_releases_.erase(waiting_releases_.begin());
+    const auto run = [this](MidiClock::time_point moment, const std::function<void()>& e) {
+        if (midi_ != nullptr) {
+            midi_->set_message_time(moment);
+        }
         busy_ = true;
-        next();
+        e();
         busy_ = false;
         after_event();
+    };
+    run(at, event);
+    while (!waiting_releases_.empty() && !busy_ && !program_.ended()) {
+        Waiting next = std::move(waiting_releases_.front());
+        waiting_releases_.erase(waiting_releases_.begin());
+        run(next.at, next.event);
     }
 }
 
@@ -74,11 +87,13 @@ void ProgramView::tick(TimerId which) {
         return; // the end of the busy event re-arms the timers
     }
     const std::int64_t now = now_ms();
-    if (!driver.take_due(now)) {
+    const auto due = driver.take_due(now);
+    if (!due) {
         driver.sync(now);
         return;
     }
-    deliver(Kind::Press, [this, which] { program_.form1().timer_tick(which); });
+    deliver(Kind::Press, origin_ + std::chrono::milliseconds(*due),
+            [this, which] { program_.form1().timer_tick(which); });
 }
 
 void ProgramView::after_event() {
@@ -110,23 +125,27 @@ void ProgramView::sync_secondary(SecondaryView& view, SecondaryWindow& state, Fo
 // ---------------------------------------------------------------- ViewEvents
 
 void ProgramView::key_down(int key_code, int mask) {
-    deliver(Kind::Press, [this, key_code, mask] { program_.form1().key_down(key_code, mask); });
+    deliver(Kind::Press, input_time(),
+            [this, key_code, mask] { program_.form1().key_down(key_code, mask); });
 }
 
-void ProgramView::midi_note(std::uint8_t status, std::uint8_t note, std::uint8_t velocity) {
+void ProgramView::midi_note(std::uint8_t status, std::uint8_t note, std::uint8_t velocity,
+                            std::optional<MidiClock::time_point> at) {
     const bool press = (status & 0xF0) == 0x90 && velocity > 0;
     const int mask = modifier_mask(QGuiApplication::queryKeyboardModifiers());
-    deliver(press ? Kind::Press : Kind::Release, [this, status, note, velocity, mask] {
-        program_.form1().midi_in(status, note, velocity, mask);
-    });
+    deliver(press ? Kind::Press : Kind::Release, at.value_or(MidiClock::now()),
+            [this, status, note, velocity, mask] {
+                program_.form1().midi_in(status, note, velocity, mask);
+            });
 }
 
 void ProgramView::midi_keyboard_gone() {
-    deliver(Kind::Release, [this] { program_.form1().midi_keyboard_gone(); });
+    deliver(Kind::Release, MidiClock::now(), [this] { program_.form1().midi_keyboard_gone(); });
 }
 
 void ProgramView::key_up(int key_code, int mask) {
-    deliver(Kind::Release, [this, key_code, mask] { program_.form1().key_up(key_code, mask); });
+    deliver(Kind::Release, input_time(),
+            [this, key_code, mask] { program_.form1().key_up(key_code, mask); });
 }
 
 std::optional<ControlId> ProgramView::mouse_control(const QWidget* widget) {
@@ -138,34 +157,34 @@ std::optional<ControlId> ProgramView::mouse_control(const QWidget* widget) {
 }
 
 void ProgramView::mouse_down(const ControlId& id, int button, int mask) {
-    deliver(Kind::Press,
+    deliver(Kind::Press, input_time(),
             [this, id, button, mask] { program_.form1().mouse_down(id, button, mask); });
 }
 
 void ProgramView::mouse_up(const ControlId& id, int button, int mask) {
-    deliver(Kind::Release,
+    deliver(Kind::Release, input_time(),
             [this, id, button, mask] { program_.form1().mouse_up(id, button, mask); });
 }
 
 void ProgramView::click(const ControlId& id) {
-    deliver(Kind::Press, [this, id] { program_.form1().click(id); });
+    deliver(Kind::Press, input_time(), [this, id] { program_.form1().click(id); });
 }
 
 void ProgramView::dbl_click(const ControlId& id) {
-    deliver(Kind::Press, [this, id] { program_.form1().dbl_click(id); });
+    deliver(Kind::Press, input_time(), [this, id] { program_.form1().dbl_click(id); });
 }
 
 void ProgramView::scroll(const ControlId& id, int value) {
-    deliver(Kind::Press, [this, id, value] { program_.form1().scroll(id, value); });
+    deliver(Kind::Press, input_time(), [this, id, value] { program_.form1().scroll(id, value); });
 }
 
 void ProgramView::type_text(const ControlId& id, const std::string& text) {
-    deliver(Kind::Press, [this, id, text] { program_.form1().type_text(id, text); });
+    deliver(Kind::Press, input_time(), [this, id, text] { program_.form1().type_text(id, text); });
 }
 
 void ProgramView::close(FormId form) {
     // Closing always gets through: the window is going away either way.
-    deliver(Kind::Release, [this, form] { program_.close(form); });
+    deliver(Kind::Release, input_time(), [this, form] { program_.close(form); });
 }
 
 void ProgramView::moved(FormId form, int left_twips, int top_twips) {

@@ -4,13 +4,16 @@
 // the two timers and the input routing. Every user action and every timer
 // tick is forwarded to the core, one at a time; after each, the windows are
 // brought in line with the model, and when the program has ended the view
-// says so (ended()).
+// says so (ended()). Before each, the MIDI output hears the moment its sounds
+// belong to: a tick's due time on the timer grid, an input event's time.
 
 #include "app/program.h"
 #include "ui/view_events.h"
 
 #include <QElapsedTimer>
 #include <QObject>
+
+#include <chrono>
 
 #include <functional>
 #include <memory>
@@ -29,8 +32,9 @@ class TimerDriver;
 class ProgramView final : public QObject, public ViewEvents {
     Q_OBJECT
 public:
-    // The program has started: its main window is loaded.
-    explicit ProgramView(Program& program);
+    // The program has started: its main window is loaded. `midi`, when
+    // given, is the program's MIDI output, told the moment of each event.
+    explicit ProgramView(Program& program, MidiSystem* midi = nullptr);
     ~ProgramView() override;
 
     // Places the main window at its position (the default when the saved
@@ -57,7 +61,9 @@ public:
 
     // A note from a MIDI keyboard, on this thread; the modifiers are those
     // the computer keyboard holds as it arrives.
-    void midi_note(std::uint8_t status, std::uint8_t note, std::uint8_t velocity);
+    // `at`: when the note reached the input port, if known.
+    void midi_note(std::uint8_t status, std::uint8_t note, std::uint8_t velocity,
+                   std::optional<MidiClock::time_point> at = std::nullopt);
     void midi_keyboard_gone();
 
 signals:
@@ -69,15 +75,21 @@ private:
     // that arrives while the core is still busy (a message box runs its own
     // event loop) would re-enter it: presses are dropped, as the window
     // would not have had them, and releases wait, so no note hangs.
-    void deliver(Kind kind, std::function<void()> event);
+    void deliver(Kind kind, MidiClock::time_point at, std::function<void()> event);
     void tick(TimerId which);
     void after_event();
     void sync_secondary(SecondaryView& view, SecondaryWindow& state, FormId form);
     void mend_position(FormId form, const QSize& size_px, int default_left, int default_top);
     std::int64_t now_ms() const { return clock_.elapsed(); }
+    // The moment of the input event being handed on: as the input router
+    // read it, or now.
+    MidiClock::time_point input_time() const;
 
     Program& program_;
-    QElapsedTimer clock_;
+    MidiSystem* midi_;
+    QElapsedTimer clock_; // the timers' grid, in milliseconds
+    // clock_'s start on the MIDI clock; both read the monotonic clock.
+    MidiClock::time_point origin_;
     std::unique_ptr<BitmapCache> bitmaps_;
     std::unique_ptr<MainWindowView> main_;
     std::unique_ptr<HelpWindow> help_;
@@ -87,7 +99,11 @@ private:
     std::unique_ptr<InputRouter> router_;
     bool busy_ = false;
     bool ended_reported_ = false;
-    std::vector<std::function<void()>> waiting_releases_;
+    struct Waiting {
+        MidiClock::time_point at;
+        std::function<void()> event;
+    };
+    std::vector<Waiting> waiting_releases_;
 };
 
 } // namespace varkelon

@@ -28,13 +28,13 @@ void TimerDriver::sync(std::int64_t now_ms) {
     arm();
 }
 
-bool TimerDriver::take_due(std::int64_t now_ms) {
+std::optional<std::int64_t> TimerDriver::take_due(std::int64_t now_ms) {
     const auto due = grid_.next_due();
     if (!due || *due > now_ms) {
-        return false;
+        return std::nullopt;
     }
     grid_.fire(now_ms);
-    return true;
+    return due;
 }
 
 void TimerDriver::arm() {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace varkelon {
 
@@ -27,8 +28,9 @@ public:
 
     // Brings the grid in line with the model timer and re-arms.
     void sync(std::int64_t now_ms);
-    // True when a tick is due by now; the grid then counts it as delivered.
-    bool take_due(std::int64_t now_ms);
+    // When a tick is due by now: the moment it was due (the one its sounds
+    // belong to, however late it runs); the grid then counts it as delivered.
+    std::optional<std::int64_t> take_due(std::int64_t now_ms);
     bool armed() const { return qtimer_.isActive(); }
 
 private:
