@@ -266,8 +266,14 @@ struct HostEvent {
 // virtual clock: at the start of each period the device has the synth render
 // the period's frames, as its audio thread would, and the events of the
 // period are handled after that. Returns the left channel.
+// A device that loses time (an xrun) stops rendering at `stall.at_ms` of the
+// host clock for `stall.ms`.
+struct Stall {
+    double at_ms = 1e9;
+    double ms = 0;
+};
 std::vector<float> play(BuiltinSynth& synth, VirtualClock& clock, std::vector<HostEvent> events,
-                        double seconds) {
+                        double seconds, Stall stall = {}) {
     std::stable_sort(events.begin(), events.end(), [](const HostEvent& a, const HostEvent& b) {
         return a.handled_ms < b.handled_ms;
     });
@@ -277,7 +283,10 @@ std::vector<float> play(BuiltinSynth& synth, VirtualClock& clock, std::vector<Ho
     std::vector<float> stereo(static_cast<std::size_t>(kPeriod) * 2);
     auto next = events.begin();
     for (int k = 0; k < periods; ++k) {
-        const double start_ms = k * kPeriodMs;
+        double start_ms = k * kPeriodMs;
+        if (start_ms >= stall.at_ms) {
+            start_ms += stall.ms;
+        }
         clock.set_ms(start_ms);
         synth.render(stereo.data(), kPeriod);
         for (int i = 0; i < kPeriod; ++i) {
@@ -377,8 +386,11 @@ TEST_F(RenderedSynth, TimeStampedMessagesSoundOnTheGridAfterOneLatency) {
         return r;
     };
 
+    const double latency_ms = BuiltinSynth::Options{}.latency_ms; // the program's
+    ASSERT_GT(latency_ms, 5.0) << "the late handlers below are within it";
+    ASSERT_LT(latency_ms, kVeryLateMs);
     const Run at_once = run(0.0);
-    const Run timed = run(10.0);
+    const Run timed = run(latency_ms);
     ASSERT_EQ(timed.onsets.size(), static_cast<std::size_t>(kTicks));
     ASSERT_EQ(at_once.onsets.size(), static_cast<std::size_t>(kTicks));
     const auto report = [](const char* name, const Run& r) {
@@ -402,8 +414,8 @@ TEST_F(RenderedSynth, TimeStampedMessagesSoundOnTheGridAfterOneLatency) {
                          std::ceil(events[n].handled_ms / kPeriodMs) * kPeriodMs);
     }
     const double timed_latency_ms = timed.latency_ms - percentile(attack, 0.5);
-    EXPECT_GE(timed_latency_ms, 10.0);
-    EXPECT_LE(timed_latency_ms, 10.0 + kPeriodMs + kBlockMs);
+    EXPECT_GE(timed_latency_ms, latency_ms);
+    EXPECT_LE(timed_latency_ms, latency_ms + kPeriodMs + kBlockMs);
     // The yardstick sees what sending at once does.
     EXPECT_GT(percentile(at_once.errors, 0.99), 2.0);
 
@@ -414,6 +426,32 @@ TEST_F(RenderedSynth, TimeStampedMessagesSoundOnTheGridAfterOneLatency) {
     EXPECT_GT(timed.onsets[v] - events[v].stamp_ms, timed.latency_ms + 1.0);
     EXPECT_LT(timed.onsets[v - 1], timed.onsets[v]);
     EXPECT_LT(timed.onsets[v], timed.onsets[v + 1]);
+}
+
+// After the audio output has lost time, the latency is what it was within
+// half a second, rather than grown by the time lost.
+TEST_F(RenderedSynth, LatencyRecoversAfterTheOutputLosesTime) {
+    constexpr double kGridMs = 125.0;
+    constexpr Stall kStall{1000.0, 30.0};
+    std::vector<HostEvent> events;
+    for (int n = 0; n < 24; ++n) {
+        const double due = 300.0 + n * kGridMs;
+        events.push_back({due, due + 0.2, {pack_short_message(0x99, 75, 110)}});
+    }
+    BuiltinSynth synth(options());
+    ASSERT_EQ(synth.open(), kOpenOk);
+    ASSERT_TRUE(synth.wait_until_loaded(60s));
+    const auto onsets = onsets_ms(play(synth, clock_, events, 3.6, kStall));
+    ASSERT_EQ(onsets.size(), events.size());
+    const double before = onsets[0] - events[0].stamp_ms;
+    for (std::size_t n = 0; n < events.size(); ++n) {
+        // The rendered samples run behind the host clock by the time lost.
+        const double stamp = events[n].stamp_ms;
+        const double delay = onsets[n] - (stamp >= kStall.at_ms ? stamp - kStall.ms : stamp);
+        if (stamp < kStall.at_ms || stamp > kStall.at_ms + 600) {
+            EXPECT_NEAR(delay, before, kBlockMs) << "the tick due at " << stamp << " ms";
+        }
+    }
 }
 
 std::vector<std::uint32_t> all_notes_off_messages() {

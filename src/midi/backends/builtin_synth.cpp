@@ -53,10 +53,11 @@ constexpr int preset_key(int bank, int program) {
     return bank * 128 + program;
 }
 
-// How fast the estimate of the rendering front may fall behind the host
-// clock when the audio device's clock runs slower: 500 ppm, ten times what
-// sound cards drift.
-constexpr double kClockDecayPerMs = 0.0005;
+// The rendering front is the largest lead of the audio rendered over the host
+// clock seen in the last 250-500 ms: long enough that late wake-ups of the
+// audio thread do not move it, short enough to follow a device clock that
+// drifts or an audio output that lost time (an xrun) within half a second.
+constexpr double kClockWindowMs = 250.0;
 // The first size of the queue of timed messages: several seconds of a busy
 // rhythm; it grows when it must.
 constexpr std::size_t kFirstQueueSize = 1024;
@@ -525,18 +526,21 @@ void BuiltinSynth::dispatch(unsigned int time) {
 
 void BuiltinSynth::sample_clock(unsigned int time) {
     // Each block's start against the host clock as it is rendered; the
-    // largest difference is the rendering front. It may sink slowly, so a
-    // device clock slower than the host's is followed.
+    // largest difference is the rendering front. Kept for two windows, this
+    // one and the last.
     const double now = host_ms(options_.clock());
     const double sample = static_cast<double>(time) - now;
-    double offset = sample;
-    if (clock_known_.load(std::memory_order_relaxed)) {
-        const double decayed = clock_offset_ms_.load(std::memory_order_relaxed) -
-                               kClockDecayPerMs * (now - last_clock_sample_ms_);
-        offset = std::max(sample, decayed);
+    if (!clock_known_.load(std::memory_order_relaxed)) {
+        window_start_ms_ = now;
+        last_window_max_ = window_max_ = sample;
+    } else if (now - window_start_ms_ >= kClockWindowMs) {
+        window_start_ms_ = now;
+        last_window_max_ = window_max_;
+        window_max_ = sample;
+    } else {
+        window_max_ = std::max(window_max_, sample);
     }
-    last_clock_sample_ms_ = now;
-    clock_offset_ms_.store(offset);
+    clock_offset_ms_.store(std::max(last_window_max_, window_max_));
     clock_known_.store(true);
     fluid_sequencer_send_at(fluid_->sequencer.get(), fluid_->clock_event.get(), time + 1, 1);
 }

@@ -71,10 +71,13 @@ public:
         // the SoundFont load on, so selecting them never reads the disk. Those
         // outside 0..127 or missing from the SoundFont are skipped.
         std::vector<int> pinned_programs{};
-        // From a message's moment to its sound, in milliseconds: room for a
-        // handler that runs late. 0 hands every message to FluidSynth at
-        // once, to sound at the start of the next period rendered.
-        double latency_ms = 10.0;
+        // Room for a handler that runs late, in milliseconds: a message
+        // sounds this long after its moment, plus the period the audio
+        // output renders ahead and one 64-frame block. 7 keeps a key's sound
+        // within 15 ms of the key at 256-frame periods (bench/RESULTS.md).
+        // 0 hands every message to FluidSynth at once, to sound at the start
+        // of the next period rendered.
+        double latency_ms = 7.0;
         // The clock the moments are read against; tests render on a virtual one.
         std::function<MidiClock::time_point()> clock = MidiClock::now;
     };
@@ -178,7 +181,9 @@ private:
     // The rendering front against the host clock, kept by the audio thread.
     std::atomic<double> clock_offset_ms_{0.0};
     std::atomic<bool> clock_known_{false};
-    double last_clock_sample_ms_ = 0.0; // audio thread
+    double window_start_ms_ = 0.0; // the audio thread's, from here
+    double window_max_ = 0.0;
+    double last_window_max_ = 0.0;
 };
 
 } // namespace varkelon
