@@ -1,0 +1,386 @@
+// Timing at the audio output of the real program: Program and ProgramView on
+// the Qt event loop, the system's MIDI outputs with the built-in synth playing
+// into a JACK server, and a JACK client of this process recording what the
+// synth hands to JACK.
+//
+// Usage: bench_audio_timing [--latency-ms MS] [--rhythm-s S] [--keys N]
+//
+// The rhythm plays the first style (started as a user would: "Аккомпанемент",
+// then a chord key) for S seconds, then N solo key presses come through the
+// input router at random moments while the rhythm is stopped. So that every
+// sound's start can be found in the recording, this bench hands the synth one
+// claves hit for each event that sends note-ons, in place of those notes;
+// everything else the program sends it drops. The timing path is the
+// program's: the view's time stamps, the synth's scheduling, the JACK driver.
+//
+// Prints one "result" line of key=value pairs, times in milliseconds:
+//   onset_*   the claves' start in the recorded stream, against the tick's due
+//             time, less their median (p50/p99/max of the absolute error)
+//   latency   that median: due time to the sample's place in the stream
+//   late_*    how late the tick handlers ran (first send - due time)
+//   key_*     key press to the start of the JACK cycle that takes the period
+//             holding the onset from the synth, i.e. when it leaves our buffers
+//   cpu_pct   CPU of this process (all threads) while the rhythm played, % of one core
+// --latency-ms 0 hands every message to FluidSynth at once, as before.
+
+#include "app/disk_style_file.h"
+#include "app/fakes.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "midi/backends/system_midi.h"
+#include "ui/main_window_view.h"
+#include "ui/program_view.h"
+
+#include <jack/jack.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWindow>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace varkelon;
+using namespace std::chrono_literals;
+
+double mono_ms(MidiClock::time_point t) {
+    return std::chrono::duration<double, std::milli>(t.time_since_epoch()).count();
+}
+
+// What the program sends, reduced to one claves hit per event with note-ons,
+// with the moment the view gave the event and when its first send came.
+class ClavesMidi final : public MidiSystem {
+public:
+    struct Hit {
+        double stamp_ms;
+        double sent_ms;
+    };
+
+    explicit ClavesMidi(std::unique_ptr<MidiSystem> inner) : inner_(std::move(inner)) {}
+    std::vector<std::string> output_names() override { return inner_->output_names(); }
+    int open(int id) override { return inner_->open(id); }
+    void close() override { inner_->close(); }
+    void set_message_time(MidiClock::time_point at) override {
+        stamp_ = at;
+        hit_ = false;
+        inner_->set_message_time(at);
+    }
+    void send(std::uint32_t message) override {
+        const bool note_on = (message & 0xF0U) == 0x90 && ((message >> 16) & 0x7FU) != 0;
+        if (!note_on || hit_ || !recording_) {
+            return;
+        }
+        hit_ = true;
+        hits_.push_back({mono_ms(stamp_), mono_ms(MidiClock::now())});
+        inner_->send(pack_short_message(0x99, 75, 110));
+    }
+    void record(bool on) { recording_ = on; }
+    std::vector<Hit>& hits() { return hits_; }
+
+private:
+    std::unique_ptr<MidiSystem> inner_;
+    MidiClock::time_point stamp_ = MidiClock::now();
+    bool hit_ = false;
+    bool recording_ = false;
+    std::vector<Hit> hits_;
+};
+
+// Records the synth's left output: the samples and each cycle's start on
+// the monotonic clock.
+class Recorder {
+public:
+    static constexpr std::size_t kMaxFrames = 48000 * 120;
+
+    bool start() {
+        client_ = jack_client_open("varkelon-recorder", JackNoStartServer, nullptr);
+        if (client_ == nullptr) {
+            return false;
+        }
+        rate_ = jack_get_sample_rate(client_);
+        port_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        samples_.resize(kMaxFrames);
+        cycles_.resize(kMaxFrames / 16);
+        jack_set_process_callback(client_, &Recorder::process, this);
+        if (port_ == nullptr || jack_activate(client_) != 0) {
+            return false;
+        }
+        const char** ports =
+            jack_get_ports(client_, "Varkelon", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+        const bool found = ports != nullptr && ports[0] != nullptr;
+        if (found) {
+            jack_connect(client_, ports[0], jack_port_name(port_));
+        }
+        jack_free(ports);
+        // JACK's clock against ours: both monotonic, read side by side.
+        const double ours = mono_ms(MidiClock::now());
+        jack_offset_ms_ = ours - static_cast<double>(jack_get_time()) / 1000.0;
+        return found;
+    }
+    void stop() {
+        if (client_ != nullptr) {
+            jack_deactivate(client_);
+            jack_client_close(client_);
+            client_ = nullptr;
+        }
+    }
+    void record(bool on) { recording_.store(on); }
+
+    struct Onset {
+        double stream_ms;  // the sample's place in the stream
+        double cycle_ms;   // start of the cycle that took it from the synth
+        std::size_t frame; // in the recording
+    };
+    // Sound starts after at least `quiet_ms` below a tenth of the peak.
+    std::vector<Onset> onsets(double quiet_ms) const {
+        const std::size_t frames = frames_.load();
+        float peak = 0;
+        for (std::size_t i = 0; i < frames; ++i) {
+            peak = std::max(peak, std::abs(samples_[i]));
+        }
+        const float threshold = peak * 0.1F;
+        const auto quiet = static_cast<std::ptrdiff_t>(quiet_ms * rate_ / 1000.0);
+        std::vector<Onset> found;
+        std::ptrdiff_t last_loud = -quiet - 1;
+        std::size_t cycle = 0;
+        const std::size_t cycles = cycle_count_.load();
+        for (std::size_t i = 0; i < frames; ++i) {
+            if (std::abs(samples_[i]) <= threshold) {
+                continue;
+            }
+            const auto at = static_cast<std::ptrdiff_t>(i);
+            if (at - last_loud > quiet) {
+                // The sound's first sample: back from the crossing to where
+                // it rises out of the last tail's noise.
+                std::size_t first = i;
+                const std::size_t limit = i > 480 ? i - 480 : 0;
+                while (first > limit && std::abs(samples_[first - 1]) > peak * 0.001F) {
+                    --first;
+                }
+                while (cycle + 1 < cycles && cycles_[cycle + 1].first_frame <= first) {
+                    ++cycle;
+                }
+                const Cycle& c = cycles_[cycle];
+                const double start_ms = c.start_us / 1000.0 + jack_offset_ms_;
+                found.push_back(
+                    {start_ms + static_cast<double>(first - c.first_frame) * 1000.0 / rate_,
+                     start_ms, first});
+            }
+            last_loud = at;
+        }
+        return found;
+    }
+
+private:
+    struct Cycle {
+        std::size_t first_frame;
+        double start_us;
+    };
+
+    static int process(jack_nframes_t frames, void* self) {
+        auto& r = *static_cast<Recorder*>(self);
+        if (!r.recording_.load()) {
+            return 0;
+        }
+        const std::size_t at = r.frames_.load();
+        const std::size_t cycle = r.cycle_count_.load();
+        if (at + frames > r.samples_.size() || cycle >= r.cycles_.size()) {
+            return 0;
+        }
+        const auto* in = static_cast<const float*>(jack_port_get_buffer(r.port_, frames));
+        std::copy(in, in + frames, r.samples_.begin() + static_cast<std::ptrdiff_t>(at));
+        r.cycles_[cycle] = {at, static_cast<double>(jack_frames_to_time(
+                                    r.client_, jack_last_frame_time(r.client_)))};
+        r.cycle_count_.store(cycle + 1);
+        r.frames_.store(at + frames);
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    double rate_ = 48000;
+    double jack_offset_ms_ = 0;
+    std::atomic<bool> recording_{false};
+    std::vector<float> samples_;
+    std::vector<Cycle> cycles_;
+    std::atomic<std::size_t> frames_{0};
+    std::atomic<std::size_t> cycle_count_{0};
+};
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) {
+        return NAN;
+    }
+    std::sort(v.begin(), v.end());
+    const auto at = static_cast<std::size_t>(std::ceil(p * static_cast<double>(v.size())) - 1);
+    return v[std::min(at, v.size() - 1)];
+}
+
+double cpu_ms() {
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+    };
+    return ms(use.ru_utime) + ms(use.ru_stime);
+}
+
+// The first onset at or after `from_ms`, within `window_ms`.
+const Recorder::Onset* onset_after(const std::vector<Recorder::Onset>& onsets, double from_ms,
+                                   double window_ms) {
+    const auto it =
+        std::lower_bound(onsets.begin(), onsets.end(), from_ms,
+                         [](const Recorder::Onset& o, double t) { return o.stream_ms < t; });
+    return it != onsets.end() && it->stream_ms < from_ms + window_ms ? &*it : nullptr;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    double latency_ms = 10.0;
+    double rhythm_s = 20;
+    int keys = 40;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string arg = argv[i];
+        if (arg == "--latency-ms") {
+            latency_ms = std::atof(argv[i + 1]);
+        } else if (arg == "--rhythm-s") {
+            rhythm_s = std::atof(argv[i + 1]);
+        } else if (arg == "--keys") {
+            keys = std::atoi(argv[i + 1]);
+        } else {
+            std::fprintf(stderr, "usage: %s [--latency-ms MS] [--rhythm-s S] [--keys N]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+
+    setenv("JACK_NO_START_SERVER", "1", 0);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    MemorySettingsStore settings;
+    DiskStyleFile style_file(locate_style_file(executable_dir()));
+    SystemMidi::Options midi_options =
+        default_system_midi_options(programs_to_keep_loaded(style_file.read().bytes));
+    midi_options.synth.latency_ms = latency_ms;
+    auto system = std::make_unique<SystemMidi>(midi_options);
+    SystemMidi& system_midi = *system;
+    ClavesMidi midi(std::move(system));
+    ScriptedDialogs dialogs;
+
+    Program program(ProgramPorts{midi, settings, style_file, dialogs});
+    if (!program.start() || !system_midi.synth().wait_until_loaded(30s)) {
+        std::fprintf(stderr, "the program or its SoundFont did not start\n");
+        return 1;
+    }
+    ProgramView view(program, &midi);
+    view.show();
+
+    Recorder recorder;
+    if (!recorder.start()) {
+        std::fprintf(stderr, "no JACK server, or the synth's ports are not in it\n");
+        return 1;
+    }
+
+    double cpu_start = 0;
+    double wall_start = 0;
+    double cpu_pct = 0;
+    std::vector<double> presses_ms;
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> gap_ms(150, 260);
+    int pressed = 0;
+    QWindow* window = nullptr;
+
+    const auto press_next = [&](auto& self) -> void {
+        if (pressed == keys) {
+            QTimer::singleShot(500, &app, [] { QCoreApplication::exit(0); });
+            return;
+        }
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
+        presses_ms.push_back(mono_ms(MidiClock::now()));
+        QCoreApplication::sendEvent(window, &down);
+        QTimer::singleShot(80, &app, [&] {
+            QKeyEvent up(QEvent::KeyRelease, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
+            QCoreApplication::sendEvent(window, &up);
+        });
+        ++pressed;
+        QTimer::singleShot(gap_ms(random), &app, [&self] { self(self); });
+    };
+
+    std::size_t rhythm_hits = 0;
+    QTimer::singleShot(1000, &app, [&] {
+        window = view.main_window().windowHandle();
+        midi.record(true);
+        recorder.record(true);
+        cpu_start = cpu_ms();
+        wall_start = mono_ms(MidiClock::now());
+        view.click(ControlId{"Command7"}); // accompaniment mode: arms the start
+        view.key_down(0x5A, 0);            // Z: chord C major, starts the rhythm
+        view.key_up(0x5A, 0);
+        QTimer::singleShot(static_cast<int>(rhythm_s * 1000), Qt::PreciseTimer, &app, [&] {
+            cpu_pct = 100.0 * (cpu_ms() - cpu_start) / (mono_ms(MidiClock::now()) - wall_start);
+            view.click(ControlId{"Command2"}); // "Стоп"
+            view.click(ControlId{"Command7"}); // accompaniment off: Z plays a solo note
+            rhythm_hits = midi.hits().size();
+            QTimer::singleShot(1000, &app, [&] { press_next(press_next); });
+        });
+    });
+    QApplication::exec();
+    recorder.record(false);
+    recorder.stop();
+    if (!program.ended()) {
+        program.exit_program();
+    }
+
+    const auto onsets = recorder.onsets(30.0);
+    const auto& hits = midi.hits();
+    // The first hit is the chord key that starts the rhythm; the ticks follow.
+    std::vector<double> delays;
+    std::vector<double> lateness;
+    std::size_t missed = 0;
+    for (std::size_t i = 1; i < rhythm_hits; ++i) {
+        const Recorder::Onset* o = onset_after(onsets, hits[i].stamp_ms, 60.0);
+        if (o == nullptr) {
+            ++missed;
+            continue;
+        }
+        delays.push_back(o->stream_ms - hits[i].stamp_ms);
+        lateness.push_back(hits[i].sent_ms - hits[i].stamp_ms);
+    }
+    const double latency = percentile(delays, 0.5);
+    std::vector<double> errors;
+    for (const double d : delays) {
+        errors.push_back(std::abs(d - latency));
+    }
+    std::vector<double> key_ms;
+    for (const double at : presses_ms) {
+        if (const Recorder::Onset* o = onset_after(onsets, at, 100.0)) {
+            key_ms.push_back(o->cycle_ms - at);
+        } else {
+            ++missed;
+        }
+    }
+    std::printf("result latency_setting=%.1f ticks=%zu missed=%zu latency=%.2f onset_p50=%.2f "
+                "onset_p99=%.2f onset_max=%.2f late_p50=%.2f late_p99=%.2f late_max=%.2f "
+                "keys=%zu key_p50=%.2f key_p99=%.2f key_max=%.2f cpu_pct=%.1f\n",
+                latency_ms, delays.size(), missed, latency, percentile(errors, 0.5),
+                percentile(errors, 0.99), percentile(errors, 1.0), percentile(lateness, 0.5),
+                percentile(lateness, 0.99), percentile(lateness, 1.0), key_ms.size(),
+                percentile(key_ms, 0.5), percentile(key_ms, 0.99), percentile(key_ms, 1.0),
+                cpu_pct);
+    return 0;
+}

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Timing at the audio output of the real program, sent at once (latency 0)
+# and time-stamped, each under a JACK server of its own with the dummy driver
+# (the machine has no sound card; ALSA's null device would make FluidSynth's
+# audio thread spin a core and disturb every figure).
+#
+# Usage: bench/audio_timing.sh [BENCH] [RHYTHM_S]
+#   BENCH      default build/bin/bench_audio_timing
+#   RHYTHM_S   seconds of rhythm per run, default 20
+# Environment:
+#   BENCH_LATENCIES  default "0 10" (ms; 0 = every message at once, as before)
+#   BENCH_PERIODS    JACK periods in frames, default "256"
+#   BENCH_KEYS       solo key presses per run, default 40
+#   BENCH_RUNS       runs of each, default 1
+set -euo pipefail
+
+bench=${1:-build/bin/bench_audio_timing}
+rhythm_s=${2:-20}
+latencies=(${BENCH_LATENCIES:-0 10})
+periods=(${BENCH_PERIODS:-256})
+work=$(mktemp -d)
+jack_pid=
+
+stop_jack() {
+    if [ -n "$jack_pid" ]; then
+        kill "$jack_pid" 2>/dev/null && wait "$jack_pid" 2>/dev/null || true
+        jack_pid=
+    fi
+}
+cleanup() {
+    stop_jack
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+export JACK_NO_START_SERVER=1
+field() { tr ' ' '\n' <<<"$1" | awk -F= -v k="$2" '$1 == k {print $2}'; }
+
+printf '| period (frames) | latency setting (ms) | ticks | latency (ms) | onset error p50 / p99 / max (ms) | handler late p50 / p99 / max (ms) | key to sound leaving the synth p50 / p99 / max (ms) | CPU (%% of a core) |\n'
+printf '|---|---|---|---|---|---|---|---|\n'
+for period in "${periods[@]}"; do
+    for latency in "${latencies[@]}"; do
+        for ((run = 1; run <= ${BENCH_RUNS:-1}; ++run)); do
+            export JACK_DEFAULT_SERVER=varkelon-audio-$$-$period-$latency-$run
+            jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "$period" >"$work/jackd.log" 2>&1 &
+            jack_pid=$!
+            sleep 1
+            if ! kill -0 "$jack_pid" 2>/dev/null; then
+                echo "jackd did not start:" >&2
+                cat "$work/jackd.log" >&2
+                exit 1
+            fi
+            line=$(HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
+                "$bench" --latency-ms "$latency" --rhythm-s "$rhythm_s" --keys "${BENCH_KEYS:-40}" \
+                2>"$work/stderr" | grep '^result ' || true)
+            stop_jack
+            if [ -z "$line" ]; then
+                echo "run failed (period $period, latency $latency):" >&2
+                tail -20 "$work/stderr" >&2
+                exit 1
+            fi
+            [ -n "${BENCH_RAW:-}" ] && echo "period=$period $line" >>"$BENCH_RAW"
+            f() { field "$line" "$1"; }
+            printf '| %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s / %s / %s | %s |\n' \
+                "$period" "$latency" "$(f ticks)" "$(f latency)" \
+                "$(f onset_p50)" "$(f onset_p99)" "$(f onset_max)" \
+                "$(f late_p50)" "$(f late_p99)" "$(f late_max)" \
+                "$(f key_p50)" "$(f key_p99)" "$(f key_max)" "$(f cpu_pct)"
+        done
+    done
+done
