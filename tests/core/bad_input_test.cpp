@@ -128,8 +128,8 @@ BadInput file(const char* name, StyleBytes (*bytes)()) {
             Reaction::PlaysValidBytes};
 }
 
-BadInput setting(const char* name, std::map<std::string, std::string> values, FormId form, int left,
-                 int top) {
+BadInput setting(const char* name, const std::map<std::string, std::string>& values, FormId form,
+                 int left, int top) {
     return {name,
             [values](Core& core) { core.settings.values = values; },
             Reaction::Position,
