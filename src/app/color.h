@@ -29,9 +29,9 @@ struct Color {
     }
     static constexpr Color of(SystemColor c) { return Color{true, c, 0, 0, 0}; }
 
-    friend constexpr bool operator==(const Color& a, const Color& b) {
-        return a.is_system == b.is_system &&
-               (a.is_system ? a.system == b.system : (a.r == b.r && a.g == b.g && a.b == b.b));
+    friend constexpr bool operator==(const Color& x, const Color& y) {
+        return x.is_system == y.is_system &&
+               (x.is_system ? x.system == y.system : (x.r == y.r && x.g == y.g && x.b == y.b));
     }
 
     // "RGB(r, g, b)" or the system colour's name.
