@@ -2,9 +2,11 @@
 
 #include "engine/style_format.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <vector>
 
 namespace varkelon {
 
@@ -34,17 +36,37 @@ StyleFileSource::Result DiskStyleFile::read() {
     return r;
 }
 
-std::filesystem::path locate_style_file(const std::filesystem::path& dir) {
-    auto beside = dir / std::string(kStyleFileName);
+std::filesystem::path locate_style_file(const std::filesystem::path& dir,
+                                        std::string_view xdg_data_dirs) {
+    const std::string name(kStyleFileName);
+    std::vector<std::filesystem::path> candidates{dir / name,
+                                                  dir / ".." / "share" / "varkelon" / name};
+    if (xdg_data_dirs.empty()) {
+        xdg_data_dirs = "/usr/local/share:/usr/share"; // the default of the XDG base directories
+    }
+    while (!xdg_data_dirs.empty()) {
+        const auto colon = xdg_data_dirs.find(':');
+        const std::string_view entry = xdg_data_dirs.substr(0, colon);
+        // Relative entries are invalid by the XDG rules and would depend on
+        // the working folder: skipped.
+        if (!entry.empty() && entry.front() == '/') {
+            candidates.push_back(std::filesystem::path(entry) / "varkelon" / name);
+        }
+        xdg_data_dirs =
+            colon == std::string_view::npos ? std::string_view{} : xdg_data_dirs.substr(colon + 1);
+    }
     std::error_code ec;
-    if (std::filesystem::exists(beside, ec)) {
-        return beside;
+    for (const auto& c : candidates) {
+        if (std::filesystem::exists(c, ec)) {
+            return c.lexically_normal();
+        }
     }
-    const auto installed = dir / ".." / "share" / "varkelon" / std::string(kStyleFileName);
-    if (std::filesystem::exists(installed, ec)) {
-        return installed.lexically_normal();
-    }
-    return beside;
+    return candidates.front();
+}
+
+std::filesystem::path locate_style_file(const std::filesystem::path& dir) {
+    const char* env = std::getenv("XDG_DATA_DIRS");
+    return locate_style_file(dir, env != nullptr ? std::string_view(env) : std::string_view{});
 }
 
 std::filesystem::path executable_dir() {

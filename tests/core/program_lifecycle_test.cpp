@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <string>
+#include <vector>
 
 namespace varkelon::test {
 namespace {
@@ -191,6 +193,48 @@ TEST_F(DiskFile, FolderOfThatNameIsMissing) {
     std::filesystem::create_directory(path());
     DiskStyleFile file{path()};
     EXPECT_EQ(check_style_file(file), StyleFileCheck::Missing);
+}
+
+// Where the program finds the file: beside itself, in its prefix's share
+// folder, then along the XDG data folders, first found wins. Each case puts
+// copies in some of the places (relative to a scratch root) and names the one
+// that must be found, or "" for none.
+TEST_F(DiskFile, SearchOrderBesideThenPrefixThenXdgDataDirs) {
+    struct Case {
+        std::vector<std::string> present;
+        std::string xdg;
+        std::string found;
+    };
+    const std::string beside = "opt/bin/brelmonddat1.dat";
+    const std::string prefix = "opt/share/varkelon/brelmonddat1.dat";
+    const std::string xdg1 = "x1/varkelon/brelmonddat1.dat";
+    const std::string xdg2 = "x2/varkelon/brelmonddat1.dat";
+    const std::string root = dir_.string();
+    const std::string both = root + "/x1:" + root + "/x2";
+    const Case cases[] = {
+        {{beside, prefix, xdg1}, both, beside},
+        {{prefix, xdg1}, both, prefix},
+        {{xdg1, xdg2}, both, xdg1},
+        {{xdg2}, both, xdg2},
+        {{xdg2}, "x1:relative/x2::" + root + "/x2", xdg2}, // relative entries skipped
+        {{xdg1}, "", "-"}, // the default folders only: not in the scratch root
+        {{}, both, ""},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(dir_);
+        for (const std::string& rel : c.present) {
+            std::filesystem::create_directories((dir_ / rel).parent_path());
+            std::ofstream(dir_ / rel) << "x";
+        }
+        std::filesystem::create_directories(dir_ / "opt/bin");
+        const auto got = locate_style_file(dir_ / "opt/bin", c.xdg);
+        if (c.found == "-") {
+            EXPECT_NE(got, (dir_ / xdg1).lexically_normal());
+            continue;
+        }
+        const auto want = c.found.empty() ? dir_ / beside : dir_ / c.found;
+        EXPECT_EQ(got, want.lexically_normal()) << "XDG_DATA_DIRS=" << c.xdg;
+    }
 }
 
 // --- window positions ---
