@@ -178,10 +178,11 @@ QPixmap BitmapCache::draw_photo() {
     return pm;
 }
 
-QPixmap BitmapCache::draw_icon() {
-    QPixmap pm = canvas(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
+namespace {
+
+// The icon on its 32 x 32 design grid; larger renderings scale the grid, so
+// every size is the same picture, drawn sharp rather than blown up.
+void paint_icon(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(40, 40, 48));
@@ -201,7 +202,27 @@ QPixmap BitmapCache::draw_icon() {
     for (int i : {1, 2, 4, 5, 6}) {
         p.drawRect(QRectF(keys.left() + i * 26.0 / 7 - 1.1, keys.top(), 2.2, 8));
     }
+}
+
+constexpr int kIconGrid = 32;
+
+} // namespace
+
+QPixmap BitmapCache::draw_icon() {
+    QPixmap pm = canvas(kIconGrid, kIconGrid);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    paint_icon(p);
     return pm;
+}
+
+QImage BitmapCache::render_icon(int size_px) {
+    QImage image(size_px, size_px, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.scale(size_px / double(kIconGrid), size_px / double(kIconGrid));
+    paint_icon(p);
+    return image;
 }
 
 const QPixmap& BitmapCache::picture(int number) {
@@ -226,6 +247,12 @@ const QPixmap& BitmapCache::picture(int number) {
 const QIcon& BitmapCache::window_icon() {
     if (icon_.isNull()) {
         icon_ = QIcon{draw_icon()};
+        // Larger renderings for docks, task switchers and high-density screens.
+        for (const int size : kIconSizes) {
+            if (size > kIconGrid) {
+                icon_.addPixmap(QPixmap::fromImage(render_icon(size)));
+            }
+        }
     }
     return icon_;
 }

@@ -5,6 +5,7 @@
 // decorative photograph and the window icon.
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 #include <map>
@@ -22,6 +23,10 @@ public:
     static QPixmap draw_arrow(bool right); // 15 x 15
     static QPixmap draw_photo();           // 210 x 78
     static QPixmap draw_icon();            // 32 x 32
+    // The icon at any size in pixels (for the icon theme and large screens).
+    static QImage render_icon(int size_px);
+    // The sizes installed in the hicolor icon theme.
+    static constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
 private:
     std::map<int, QPixmap> cache_;
