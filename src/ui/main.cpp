@@ -24,6 +24,8 @@ int main(int argc, char* argv[]) {
     using namespace varkelon;
 
     QApplication app(argc, argv);
+    // Ties the windows to the menu entry varkelon.desktop (its icon, its name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("varkelon"));
     // The program ends when the core says so, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")); fusion != nullptr) {
