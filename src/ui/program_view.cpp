@@ -9,7 +9,9 @@
 #include "ui/secondary_windows.h"
 #include "ui/timer_driver.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QWindow>
 
 namespace varkelon {
 
@@ -34,15 +36,74 @@ void ProgramView::show() {
     mend_position(FormId::Form1, main_->sizeHint(), kForm1DefaultLeft, kForm1DefaultTop);
     main_->place();
     main_->show();
+    opened(*main_);
 }
 
 void ProgramView::mend_position(FormId form, const QSize& size_px, int default_left,
                                 int default_top) {
-    const auto [left, top] = program_.position(form);
-    const QRect window(QPoint(twips_to_px(left), twips_to_px(top)), size_px);
-    if (lost_off_screen(window, available_screen_geometries())) {
-        program_.move(form, default_left, default_top);
+    const QList<QRect> screens = available_screen_geometries();
+    const Program::Position saved = program_.position(form);
+    int left = saved.left;
+    int top = saved.top;
+    // The frame is not there before the window is shown: the margins of a
+    // window already framed stand in for it (the same window manager frames
+    // all three alike); opened() corrects the guess once the frame is known.
+    const QSize frame = size_px.grownBy(frame_margins_);
+    QRect window(QPoint(twips_to_px(left), twips_to_px(top)), frame);
+    if (lost_off_screen(window, screens)) {
+        left = default_left;
+        top = default_top;
+        window.moveTopLeft(QPoint(twips_to_px(left), twips_to_px(top)));
     }
+    const QPoint fitted = fit_on_screen(window, screens);
+    if (fitted != window.topLeft()) {
+        left = px_to_twips(fitted.x());
+        top = px_to_twips(fitted.y());
+    }
+    if (left != saved.left || top != saved.top) {
+        program_.move(form, left, top);
+    }
+}
+
+void ProgramView::opened(QWidget& window) {
+    fit_frame(window);
+    // The window manager frames a window after it is mapped, which is after
+    // show() returns: look again at its first expose.
+    if (QWindow* handle = window.windowHandle(); handle != nullptr) {
+        handle->installEventFilter(this);
+        awaiting_expose_.push_back(&window);
+    }
+}
+
+void ProgramView::fit_frame(QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect client = window.geometry();
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
+                           frame.right() - client.right(), frame.bottom() - client.bottom());
+    if (!margins.isNull()) {
+        frame_margins_ = margins;
+    }
+    const QPoint fitted = fit_on_screen(frame, available_screen_geometries());
+    if (fitted != frame.topLeft()) {
+        window.move(fitted); // the window's move event reports where it now stands
+    }
+}
+
+bool ProgramView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Expose) {
+        for (auto it = awaiting_expose_.begin(); it != awaiting_expose_.end(); ++it) {
+            if ((*it)->windowHandle() == watched) {
+                QWidget* window = *it;
+                awaiting_expose_.erase(it);
+                watched->removeEventFilter(this);
+                if (window->isVisible()) {
+                    fit_frame(*window);
+                }
+                break;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 MidiClock::time_point ProgramView::input_time() const {
@@ -115,11 +176,15 @@ void ProgramView::after_event() {
 }
 
 void ProgramView::sync_secondary(SecondaryView& view, SecondaryWindow& state, FormId form) {
-    if (state.loaded && !view.isVisible()) {
-        // Just loaded: it has read its position; keep it on a screen.
+    const bool opening = state.loaded && !view.isVisible();
+    if (opening) {
+        // Just loaded: it has read its position; keep it wholly on a screen.
         mend_position(form, view.size(), state.default_left, state.default_top);
     }
     view.sync(state);
+    if (opening && view.isVisible()) {
+        opened(view);
+    }
 }
 
 // ---------------------------------------------------------------- ViewEvents

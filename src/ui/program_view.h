@@ -11,6 +11,7 @@
 #include "ui/view_events.h"
 
 #include <QElapsedTimer>
+#include <QMargins>
 #include <QObject>
 
 #include <chrono>
@@ -38,7 +39,8 @@ public:
     ~ProgramView() override;
 
     // Places the main window at its position (the default when the saved
-    // one is off every screen) and shows it.
+    // one is off every screen, moved just far enough to lie wholly on its
+    // screen when part of it would not) and shows it.
     void show();
 
     MainWindowView& main_window() { return *main_; }
@@ -69,6 +71,9 @@ public:
 signals:
     void ended();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     enum class Kind : std::uint8_t { Press, Release };
     // Runs one event of the core, then brings everything in line. An event
@@ -79,7 +84,13 @@ private:
     void tick(TimerId which);
     void after_event();
     void sync_secondary(SecondaryView& view, SecondaryWindow& state, FormId form);
+    // Before a window shows: a position off every screen gives way to the
+    // default, and one that leaves part of the window off its screen is
+    // moved just far enough. Written to the model, so Unload saves it.
     void mend_position(FormId form, const QSize& size_px, int default_left, int default_top);
+    // After it shows: the same fit with the real frame.
+    void opened(QWidget& window);
+    void fit_frame(QWidget& window);
     std::int64_t now_ms() const { return clock_.elapsed(); }
     // The moment of the input event being handed on: as the input router
     // read it, or now.
@@ -104,6 +115,8 @@ private:
         std::function<void()> event;
     };
     std::vector<Waiting> waiting_releases_;
+    QMargins frame_margins_;                // of the last window seen framed
+    std::vector<QWidget*> awaiting_expose_; // shown, their frame not yet seen
 };
 
 } // namespace varkelon

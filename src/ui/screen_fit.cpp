@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace varkelon {
 
 namespace {
@@ -21,6 +23,29 @@ bool lost_off_screen(const QRect& window, const QList<QRect>& available_screens)
         }
     }
     return true;
+}
+
+QPoint fit_on_screen(const QRect& frame, const QList<QRect>& available_screens) {
+    if (available_screens.isEmpty()) {
+        return frame.topLeft();
+    }
+    QRect screen = available_screens.front();
+    long long best = 0;
+    for (const QRect& s : available_screens) {
+        const QRect seen = frame.intersected(s);
+        const long long area = seen.isEmpty() ? 0 : 1LL * seen.width() * seen.height();
+        if (area > best) {
+            best = area;
+            screen = s;
+        }
+    }
+    // The far edge first, then the near one: the near edge wins when the
+    // window is larger than the screen.
+    int x = std::min(frame.left(), screen.left() + screen.width() - frame.width());
+    int y = std::min(frame.top(), screen.top() + screen.height() - frame.height());
+    x = std::max(x, screen.left());
+    y = std::max(y, screen.top());
+    return {x, y};
 }
 
 QList<QRect> available_screen_geometries() {

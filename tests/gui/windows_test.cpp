@@ -8,8 +8,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -154,6 +156,106 @@ TEST(ScreenFit, AWindowIsLostOnlyWhenNoScreenShowsAGraspablePart) {
     EXPECT_TRUE(lost_off_screen(QRect(3300, 100, 591, 400), screens));
     EXPECT_TRUE(lost_off_screen(QRect(2000, 1100, 591, 400), screens)) << "below the second";
     EXPECT_TRUE(lost_off_screen(QRect(0, 0, 591, 400), {}));
+}
+
+// A saved position that leaves part of a window off the screen (a smaller
+// screen, a larger scale factor than when it was saved): the window moves
+// just far enough to lie wholly on the screen, along the axes that overhang
+// only, and the position saved at Unload is the one it stood at.
+enum class Overhang : std::uint8_t { Below, Right, AboveLeft, BelowRight };
+
+struct FitCase {
+    FormId form;
+    Overhang overhang;
+};
+
+std::string fit_case_name(const ::testing::TestParamInfo<FitCase>& info) {
+    const char* const forms[] = {"Main", "Help", "About"};
+    const char* const overhangs[] = {"Below", "Right", "AboveLeft", "BelowRight"};
+    return std::string(forms[static_cast<int>(info.param.form)]) +
+           overhangs[static_cast<int>(info.param.overhang)];
+}
+
+class WindowFitTest : public GuiTest, public ::testing::WithParamInterface<FitCase> {
+protected:
+    void SetUp() override {} // started in the test, after the settings are written
+};
+
+TEST_P(WindowFitTest, APartlyOffScreenPositionMovesJustEnoughToFit) {
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    const Overhang o = GetParam().overhang;
+    // 60 pixels of the window left on the screen: too few to use, far from lost.
+    const bool below = o == Overhang::Below || o == Overhang::BelowRight;
+    const bool right = o == Overhang::Right || o == Overhang::BelowRight;
+    const QPoint saved(o == Overhang::AboveLeft ? avail.left() - 100
+                       : right                  ? avail.right() - 60
+                                                : avail.left() + 40,
+                       o == Overhang::AboveLeft ? avail.top() - 60
+                       : below                  ? avail.bottom() - 60
+                                                : avail.top() + 30);
+    const char* const keys[][2] = {{"left1", "top1"}, {"left2", "top2"}, {"left4", "top4"}};
+    const auto form = static_cast<std::size_t>(GetParam().form);
+    settings.values[keys[form][0]] = std::to_string(saved.x() * 15);
+    settings.values[keys[form][1]] = std::to_string(saved.y() * 15);
+    start();
+    QWidget* window = &main_window();
+    if (GetParam().form == FormId::Form2) {
+        choose(main_window(), "base");
+        window = &view().help_window();
+    } else if (GetParam().form == FormId::Form4) {
+        choose(main_window(), "oprog");
+        window = &view().about_window();
+    }
+    ASSERT_TRUE(window->isVisible());
+    const QRect frame = window->frameGeometry();
+    EXPECT_TRUE(avail.contains(frame)) << "frame " << frame.x() << "," << frame.y() << " "
+                                       << frame.width() << "x" << frame.height();
+    if (o == Overhang::AboveLeft) {
+        EXPECT_EQ(frame.topLeft(), avail.topLeft());
+    } else {
+        EXPECT_EQ(frame.x(), right ? avail.right() - frame.width() + 1 : saved.x());
+        EXPECT_EQ(frame.y(), below ? avail.bottom() - frame.height() + 1 : saved.y());
+    }
+
+    const QPoint stood = window->pos();
+    choose(main_window(), "vyhod");
+    EXPECT_EQ(settings.values[keys[form][0]], std::to_string(stood.x() * 15));
+    EXPECT_EQ(settings.values[keys[form][1]], std::to_string(stood.y() * 15));
+}
+
+INSTANTIATE_TEST_SUITE_P(Overhangs, WindowFitTest,
+                         ::testing::Values(FitCase{FormId::Form1, Overhang::Below},
+                                           FitCase{FormId::Form1, Overhang::Right},
+                                           FitCase{FormId::Form1, Overhang::AboveLeft},
+                                           FitCase{FormId::Form1, Overhang::BelowRight},
+                                           FitCase{FormId::Form2, Overhang::Below},
+                                           FitCase{FormId::Form2, Overhang::Right},
+                                           FitCase{FormId::Form2, Overhang::AboveLeft},
+                                           FitCase{FormId::Form4, Overhang::Below},
+                                           FitCase{FormId::Form4, Overhang::BelowRight}),
+                         fit_case_name);
+
+TEST(ScreenFit, AWindowMovesJustFarEnoughOntoTheScreenThatShowsMostOfIt) {
+    const QList<QRect> screens{QRect(0, 0, 1280, 800), QRect(1280, 0, 1024, 768)};
+    struct Case {
+        const char* what;
+        QRect frame;
+        QPoint fitted;
+    };
+    const Case cases[] = {
+        {"fits: stays", QRect(100, 100, 600, 400), QPoint(100, 100)},
+        {"below the first", QRect(100, 600, 600, 400), QPoint(100, 400)},
+        {"off the left", QRect(-50, 100, 600, 400), QPoint(0, 100)},
+        {"mostly on the second, off its bottom", QRect(1500, 500, 600, 400), QPoint(1500, 368)},
+        {"mostly on the first, across the seam", QRect(900, 100, 600, 400), QPoint(680, 100)},
+        {"taller than the screen: top on it", QRect(100, 300, 600, 900), QPoint(100, 0)},
+        {"wider and taller: top-left on it", QRect(-20, -20, 1400, 900), QPoint(0, 0)},
+        {"on no screen: onto the first", QRect(5000, 5000, 600, 400), QPoint(680, 400)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fit_on_screen(c.frame, screens), c.fitted) << c.what;
+    }
+    EXPECT_EQ(fit_on_screen(QRect(10, 20, 30, 40), {}), QPoint(10, 20)) << "no screen at all";
 }
 
 TEST(QtSettingsStore, KeepsDecimalTextInTheAudioGroupOfAnIniFile) {
