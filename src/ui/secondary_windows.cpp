@@ -5,6 +5,7 @@
 #include "ui/view_events.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -114,6 +115,16 @@ void SecondaryView::sync(const SecondaryWindow& state) {
 void SecondaryView::closeEvent(QCloseEvent* event) {
     events_.close(form_);
     event->accept();
+}
+
+// Escape closes the window as "Закрыть" does, as in any dialog.
+void SecondaryView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        events_.close(form_);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SecondaryView::moveEvent(QMoveEvent* event) {

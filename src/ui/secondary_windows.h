@@ -33,6 +33,7 @@ protected:
     void add_close_button(int left, int top, int width, int height);
 
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 
 private:

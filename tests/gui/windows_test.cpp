@@ -79,6 +79,37 @@ TEST_F(WindowsTest, HelpAndAboutShowTheirTexts) {
     EXPECT_TRUE(lines[1].contains(QStringLiteral("1.1.1")));
 }
 
+// Escape closes either window as "Закрыть" does: unloaded, its position
+// saved. The key goes to the window as the platform delivers it, to the
+// window that has the keyboard, whichever of its widgets has the focus.
+TEST_F(WindowsTest, EscapeClosesHelpAndAboutLikeTheCloseButton) {
+    struct Case {
+        const char* title;
+        SecondaryView* window;
+        const char* left_key;
+    };
+    const Case cases[] = {{"base", &view().help_window(), "left2"},
+                          {"oprog", &view().about_window(), "left4"}};
+    for (const Case& c : cases) {
+        choose(main_window(), c.title);
+        ASSERT_TRUE(c.window->isVisible());
+        c.window->move(90, 60);
+        c.window->close_button()->setFocus();
+        QKeyEvent shifted(QEvent::KeyPress, Qt::Key_Escape, Qt::ShiftModifier);
+        QCoreApplication::sendEvent(c.window->windowHandle(), &shifted);
+        EXPECT_TRUE(c.window->isVisible()) << c.title << ": Shift+Escape is not Escape";
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(c.window->windowHandle(), &press);
+        EXPECT_FALSE(c.window->isVisible()) << c.title;
+        EXPECT_EQ(settings.values[c.left_key], "1350") << c.title;
+    }
+    EXPECT_TRUE(main_window().isVisible()) << "Escape in the main window is no command";
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(main_window().windowHandle(), &press);
+    EXPECT_TRUE(main_window().isVisible());
+    EXPECT_FALSE(program().ended());
+}
+
 TEST_F(WindowsTest, ClosingTheMainWindowLeavesHelpOpenUntilItIsClosed) {
     QSignalSpy ended(&view(), &ProgramView::ended);
     choose(main_window(), "base");
