@@ -1,6 +1,7 @@
 #include "ui/bitmaps.h"
 
 #include "app/controls.h"
+#include "ui/palette_colors.h"
 
 #include <QGuiApplication>
 #include <QLinearGradient>
@@ -94,13 +95,13 @@ QPixmap BitmapCache::draw_lamps(int lit) {
     return pm;
 }
 
-QPixmap BitmapCache::draw_arrow(bool right) {
+QPixmap BitmapCache::draw_arrow(bool right, const QColor& colour) {
     QPixmap pm = canvas(15, 15);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(32, 32, 32));
+    p.setBrush(colour);
     const QPolygonF triangle = right
                                    ? QPolygonF({QPointF(4, 2), QPointF(12, 7.5), QPointF(4, 13)})
                                    : QPolygonF({QPointF(11, 2), QPointF(3, 7.5), QPointF(11, 13)});
@@ -235,7 +236,11 @@ const QPixmap& BitmapCache::picture(int number) {
     } else if (number >= pictures::kLampsDark && number <= pictures::kLampsDark + kLampCount) {
         pm = draw_lamps(number - pictures::kLampsDark);
     } else if (number == pictures::kArrowLeft || number == pictures::kArrowRight) {
-        pm = draw_arrow(number == pictures::kArrowRight);
+        // Dark on the buttons of a light theme; as light as it must be to
+        // show on those of a dark one.
+        const QColor face = QGuiApplication::palette().color(QPalette::Active, QPalette::Button);
+        pm =
+            draw_arrow(number == pictures::kArrowRight, readable_on(QColor(32, 32, 32), face, 4.5));
     } else if (number == pictures::kPhoto) {
         pm = draw_photo();
     } else {

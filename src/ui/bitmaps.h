@@ -18,11 +18,11 @@ public:
     const QPixmap& picture(int number);
     const QIcon& window_icon(); // shared by the three windows
 
-    static QPixmap draw_digit(int digit);  // 14 x 17
-    static QPixmap draw_lamps(int lit);    // 15 x 76; lit 0 = none, 1 = bottom .. 4 = top
-    static QPixmap draw_arrow(bool right); // 15 x 15
-    static QPixmap draw_photo();           // 210 x 78
-    static QPixmap draw_icon();            // 32 x 32
+    static QPixmap draw_digit(int digit); // 14 x 17
+    static QPixmap draw_lamps(int lit);   // 15 x 76; lit 0 = none, 1 = bottom .. 4 = top
+    static QPixmap draw_arrow(bool right, const QColor& colour); // 15 x 15
+    static QPixmap draw_photo();                                 // 210 x 78
+    static QPixmap draw_icon();                                  // 32 x 32
     // The icon at any size in pixels (for the icon theme and large screens).
     static QImage render_icon(int size_px);
     // The sizes installed in the hicolor icon theme.

@@ -29,6 +29,7 @@ public:
     void set_pressed_in(bool pressed); // the model value of a key
     bool pressed_in() const { return pressed_in_; }
     const QColor& back_color() const { return back_; }
+    const QColor& fore_color() const { return fore_; }
     Role role() const { return role_; }
 
 protected:
@@ -56,6 +57,8 @@ public:
     void set_caption(const QString& caption);
     void set_colors(const QColor& back, const QColor& fore);
     const QString& caption() const { return caption_; }
+    const QColor& back_color() const { return back_; }
+    const QColor& fore_color() const { return fore_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -75,6 +78,8 @@ public:
     void set_text(const QString& text);
     void set_colors(const QColor& back, const QColor& fore);
     const QString& text() const { return text_; }
+    const QColor& back_color() const { return back_; }
+    const QColor& fore_color() const { return fore_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -5,10 +5,12 @@
 #include "ui/control_widgets.h"
 #include "ui/fonts.h"
 #include "ui/palette_colors.h"
+#include "ui/slider_style.h"
 #include "ui/view_events.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
@@ -41,6 +43,10 @@ MainWindowView::MainWindowView(Form1& form, BitmapCache& bitmaps, ViewEvents& ev
                    Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QString::fromUtf8(kForm1Caption));
     setWindowIcon(bitmaps_.window_icon());
+    // Shared by the four sliders; kept until the application ends, so that no
+    // slider outlives the style it draws with.
+    slider_style_ = new SliderStyle;
+    slider_style_->setParent(QCoreApplication::instance());
     build();
     // The widgets take the model's state at the first sync(), which the
     // program view runs before it shows the window.
@@ -118,6 +124,9 @@ QWidget* MainWindowView::create_widget(const Control& c, QWidget* parent) {
         auto* b = new ButtonWidget(c.kind == ControlKind::CheckBox ? ButtonWidget::Role::Key
                                                                    : ButtonWidget::Role::Push,
                                    parent);
+        if (c.kind == ControlKind::CheckBox) {
+            b->setPalette(piano_palette()); // its system colours, bevel included
+        }
         connect(b, &QAbstractButton::clicked, this, [this, id] { events_.click(id); });
         w = b;
         break;
@@ -149,6 +158,7 @@ QWidget* MainWindowView::create_widget(const Control& c, QWidget* parent) {
         s->setSingleStep(1);
         s->setPageStep(1);
         s->setContextMenuPolicy(Qt::NoContextMenu); // Qt's own scrolling menu is no part of it
+        s->setStyle(slider_style_);
         connect(s, &QScrollBar::valueChanged, this,
                 [this, id](int value) { events_.scroll(id, value); });
         w = s;
@@ -310,8 +320,12 @@ void MainWindowView::apply(const Binding& b, const Control& c) {
         }
         if (colours_changed) {
             // Only graphical buttons show a colour of their own.
-            bw->set_colors(c.graphical ? to_qcolor(c.back_color, pal) : pal.color(QPalette::Button),
-                           to_qcolor(c.fore_color, pal));
+            const QColor back =
+                c.graphical ? to_qcolor(c.back_color, pal) : pal.color(QPalette::Button);
+            // A key's colours are exact; a button's text must stay readable on
+            // its colour under a dark theme too.
+            const QColor fore = to_qcolor(c.fore_color, pal);
+            bw->set_colors(back, c.kind == ControlKind::CheckBox ? fore : legible_text(fore, back));
         }
         if (changed(&Control::picture)) {
             bw->set_picture(bitmaps_.picture(c.picture));
@@ -327,7 +341,8 @@ void MainWindowView::apply(const Binding& b, const Control& c) {
             lw->set_text(qstr(c.caption));
         }
         if (colours_changed) {
-            lw->set_colors(to_qcolor(c.back_color, pal), to_qcolor(c.fore_color, pal));
+            const QColor back = to_qcolor(c.back_color, pal);
+            lw->set_colors(back, legible_text(to_qcolor(c.fore_color, pal), back));
         }
         break;
     }
@@ -337,7 +352,8 @@ void MainWindowView::apply(const Binding& b, const Control& c) {
             fw->set_caption(qstr(c.caption));
         }
         if (colours_changed) {
-            fw->set_colors(to_qcolor(c.back_color, pal), to_qcolor(c.fore_color, pal));
+            const QColor back = to_qcolor(c.back_color, pal);
+            fw->set_colors(back, legible_text(to_qcolor(c.fore_color, pal), back));
         }
         break;
     }

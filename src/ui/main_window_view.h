@@ -19,6 +19,7 @@ class QMenu;
 namespace varkelon {
 
 class BitmapCache;
+class SliderStyle;
 class ViewEvents;
 
 class MainWindowView final : public QMainWindow {
@@ -70,6 +71,7 @@ private:
     std::map<std::string, QWidget*> containers_;
     std::map<std::string, QMenu*> menus_;
     std::optional<std::pair<int, int>> placed_; // the model position last applied
+    SliderStyle* slider_style_ = nullptr;
 };
 
 } // namespace varkelon

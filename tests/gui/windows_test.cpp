@@ -207,6 +207,10 @@ std::string fit_case_name(const ::testing::TestParamInfo<FitCase>& info) {
            overhangs[static_cast<int>(info.param.overhang)];
 }
 
+void PrintTo(const FitCase& c, std::ostream* os) {
+    *os << fit_case_name(::testing::TestParamInfo<FitCase>(c, 0));
+}
+
 class WindowFitTest : public GuiTest, public ::testing::WithParamInterface<FitCase> {
 protected:
     void SetUp() override {} // started in the test, after the settings are written
