@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -15,6 +16,38 @@ struct Case {
     std::string text;
     double value;
 };
+
+// The typed text, quoted, with the blanks that matter shown.
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << '"';
+    for (const char ch : c.text) {
+        switch (ch) {
+        case '\t':
+            *os << "\\t";
+            break;
+        case '\n':
+            *os << "\\n";
+            break;
+        case '\r':
+            *os << "\\r";
+            break;
+        default:
+            *os << ch;
+        }
+    }
+    *os << "\" -> " << c.value;
+}
+
+// A test name from the text: its letters and digits, the rest as "_", after
+// the case's number (two texts can share their letters and digits).
+std::string case_name(const ::testing::TestParamInfo<Case>& info) {
+    std::string name = "n" + std::to_string(info.index) + "_";
+    for (const char ch : info.param.text) {
+        const auto u = static_cast<unsigned char>(ch);
+        name += std::isalnum(u) != 0 && u < 0x80 ? ch : '_';
+    }
+    return name;
+}
 
 class LeadingNumber : public ::testing::TestWithParam<Case> {};
 
@@ -40,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
         // other characters end the number
         Case{"7\r", 7}, Case{"1_000", 1}, Case{"&HFFz", 255}, Case{"&O779", 63},
         // a decimal comma never counts, whatever the desktop's locale says
-        Case{"0,9", 0}, Case{"1e-400", 0}, Case{"0e999999", 0}));
+        Case{"0,9", 0}, Case{"1e-400", 0}, Case{"0e999999", 0}),
+    case_name);
 
 TEST(LeadingNumberLimits, BeyondADoubleReadsAsAnInfinityOfItsSign) {
     EXPECT_EQ(leading_number("1E400"), std::numeric_limits<double>::infinity());

@@ -74,6 +74,11 @@ struct OutsideCase {
     int high;
 };
 
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const OutsideCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class StyleOutsideTheFile : public CraftedStyles,
                             public ::testing::WithParamInterface<OutsideCase> {};
 
@@ -175,6 +180,10 @@ struct RangeCase {
     int mask;
     int sent;
 };
+
+void PrintTo(const RangeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class NoteRange : public CraftedStyles, public ::testing::WithParamInterface<RangeCase> {};
 

@@ -81,6 +81,10 @@ struct LayoutCase {
     const char16_t* text;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.layout << " layout";
+}
+
 class PhysicalKeyTest : public GuiTest, public ::testing::WithParamInterface<LayoutCase> {};
 
 TEST_P(PhysicalKeyTest, TheZKeyPlaysKey0) {

@@ -116,6 +116,22 @@ struct BoxCase {
     QMessageBox::Icon expected;
 };
 
+const char* icon_name(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Critical:
+        return "Critical";
+    case MessageIcon::Exclamation:
+        return "Exclamation";
+    case MessageIcon::None:
+        return "NoIcon";
+    }
+    return "Unknown";
+}
+
+void PrintTo(const BoxCase& c, std::ostream* os) {
+    *os << icon_name(c.icon);
+}
+
 class MessageBoxTest : public ::testing::TestWithParam<BoxCase> {};
 
 TEST_P(MessageBoxTest, ShowsTheExactTextWithOneOkButton) {
@@ -146,7 +162,10 @@ TEST_P(MessageBoxTest, ShowsTheExactTextWithOneOkButton) {
 INSTANTIATE_TEST_SUITE_P(Icons, MessageBoxTest,
                          ::testing::Values(BoxCase{MessageIcon::Critical, QMessageBox::Critical},
                                            BoxCase{MessageIcon::Exclamation, QMessageBox::Warning},
-                                           BoxCase{MessageIcon::None, QMessageBox::NoIcon}));
+                                           BoxCase{MessageIcon::None, QMessageBox::NoIcon}),
+                         [](const auto& param_info) {
+                             return std::string(icon_name(param_info.param.icon));
+                         });
 
 TEST(MidiLog, AppendsWhatReachesTheOpenPortAsHex) {
     QTemporaryDir dir;

@@ -151,6 +151,10 @@ struct Placement {
     QPoint expected;
 };
 
+void PrintTo(const Placement& p, std::ostream* os) {
+    *os << p.name << " (" << p.left << ", " << p.top << ")";
+}
+
 class MainPlacementTest : public GuiTest, public ::testing::WithParamInterface<Placement> {
 protected:
     void SetUp() override {} // started in the test, after the settings are written
