@@ -13,6 +13,7 @@
 
 #include "app/layout.h"
 #include "core_fixture.h"
+#include "script.h"
 #include "support/midi_stream_checker.h"
 
 #include <gtest/gtest.h>
@@ -34,17 +35,6 @@ using test_support::MidiStreamChecker;
 
 constexpr int kActions = 10000;
 const std::vector<std::string> kDevices = {"A", "B", "C"};
-
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-        }
-        out += c;
-    }
-    return out + "\"";
-}
 
 class Session {
 public:
@@ -256,7 +246,7 @@ private:
             form().dbl_click(ControlId{"Picture3", i});
         } else if (w < 920) {
             const std::string text = random_text();
-            line("type Text1 " + quoted(text));
+            line("type Text1 " + sim::quote(text));
             form().type_text(ControlId{"Text1", -1}, text);
         } else if (w < 930) {
             click(ControlId{"chan", pick(2)});
