@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Start-up side by side: the program, a bare Qt window with as many widgets
+# (bench_bare_window) and, when installed, a peer virtual keyboard (vmpk),
+# launched in turn on one X server, idle and with one core kept busy.
+#
+# Usage: bench/startup_compare.sh [BUILD_DIR] [ROUNDS]
+#   BUILD_DIR  default build (needs bench_map_wait, bench_bare_window, varkelon)
+#   ROUNDS     launches of each program per load, default 15
+# Environment:
+#   BENCH_LOADS  "idle busy" (default) or one of them
+#   BENCH_AUDIO  jack (default: a private JACK server with the dummy driver,
+#                for the built-in synth to play into) or none
+#   BENCH_PEER   the peer's command, default vmpk when on PATH; "" for none
+#
+# Each launch is timed by bench_map_wait from fork to the X server's
+# MapNotify of the first top-level window (event-driven, on an Xvfb started
+# once with -noreset, so no launch pays for a server reset); RSS is read 1 s
+# after the map. The programs alternate within each round, so a drift of the
+# machine's speed touches all alike. "busy" is `taskset -c 1` running an
+# endless shell loop; the programs themselves are not pinned.
+set -euo pipefail
+
+build=${1:-build}
+rounds=${2:-15}
+loads=${BENCH_LOADS:-idle busy}
+audio=${BENCH_AUDIO:-jack}
+if [ -z "${BENCH_PEER+set}" ]; then
+    BENCH_PEER=$(command -v vmpk || true)
+fi
+map_wait=$build/bin/bench_map_wait
+work=$(mktemp -d)
+xvfb_pid= jack_pid= busy_pid=
+
+cleanup() {
+    for pid in $busy_pid $jack_pid $xvfb_pid; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+display=99
+while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -noreset -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -e /tmp/.X11-unix/X$display ] && break
+    sleep 0.05
+done
+export DISPLAY=:$display
+
+if [ "$audio" = jack ]; then
+    export JACK_DEFAULT_SERVER=varkelon-startup-$$
+    export JACK_NO_START_SERVER=1
+    jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+    jack_pid=$!
+    sleep 1
+fi
+
+# A home of its own, as on a first start; the program's settings from the
+# first launch on stay, as for a user.
+mkdir -p "$work/home/.config" "$work/run"
+chmod 700 "$work/run"
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
+
+names=(bare varkelon)
+commands=("$build/bin/bench_bare_window" "$build/bin/varkelon")
+if [ -n "$BENCH_PEER" ]; then
+    names+=(peer)
+    commands+=("$BENCH_PEER")
+fi
+
+echo "build=$build rounds=$rounds audio=$audio peer=${BENCH_PEER:-none} display=:$display"
+for load in $loads; do
+    if [ "$load" = busy ]; then
+        taskset -c 1 sh -c 'while :; do :; done' &
+        busy_pid=$!
+    fi
+    for ((r = 1; r <= rounds; r++)); do
+        for i in "${!names[@]}"; do
+            line=$("$map_wait" --settle 1000 -- ${commands[$i]} 2>>"$work/stderr" || echo "failed")
+            echo "$load ${names[$i]} $line" >>"$work/results"
+        done
+    done
+    if [ -n "$busy_pid" ]; then
+        kill "$busy_pid"
+        wait "$busy_pid" 2>/dev/null || true
+        busy_pid=
+    fi
+done
+
+# load name map_ms X rss_mib R anon_mib A file_mib F shmem_mib S
+awk '
+function median(list, n,   sorted, i, j, t) {
+    for (i = 1; i <= n; i++) sorted[i] = list[i]
+    for (i = 2; i <= n; i++) for (j = i; j > 1 && sorted[j - 1] > sorted[j]; j--) {
+        t = sorted[j]; sorted[j] = sorted[j - 1]; sorted[j - 1] = t
+    }
+    return n % 2 ? sorted[(n + 1) / 2] : (sorted[n / 2] + sorted[n / 2 + 1]) / 2
+}
+$3 == "failed" { failed[$1 " " $2]++; next }
+{
+    key = $1 " " $2
+    n = ++count[key]
+    map[key, n] = $4; rss[key, n] = $6; own[key, n] = $6 - $12
+    if (!(key in lo) || $4 < lo[key]) lo[key] = $4
+    if (!(key in hi) || $4 > hi[key]) hi[key] = $4
+    if (!(key in order)) { order[key] = ++keys; byorder[keys] = key }
+}
+END {
+    printf "%-6s %-9s %5s %10s %16s %10s %22s %8s\n", "load", "program", "runs", "map p50", "map min-max", "VmRSS p50", "VmRSS less shared mem", "x bare"
+    for (k = 1; k <= keys; k++) {
+        key = byorder[k]; n = count[key]
+        for (i = 1; i <= n; i++) { m[i] = map[key, i]; s[i] = rss[key, i]; o[i] = own[key, i] }
+        med[key] = median(m, n)
+        split(key, part, " ")
+        ratio = (part[1] " bare") in med ? sprintf("%.2f", med[key] / med[part[1] " bare"]) : "-"
+        printf "%-6s %-9s %5d %8.1f ms %7.1f-%6.1f ms %7.1f MiB %18.1f MiB %8s\n", part[1], part[2], n, med[key], lo[key], hi[key], median(s, n), median(o, n), ratio
+    }
+    for (key in failed) printf "%s: %d launches failed\n", key, failed[key]
+}' "$work/results"
+if [ -s "$work/stderr" ]; then
+    echo "--- stderr of the launches (first lines):"
+    sort "$work/stderr" | uniq -c | sort -rn | head -5
+fi
