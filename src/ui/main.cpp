@@ -5,7 +5,9 @@
 #include "midi/backends/midi_keyboard_input.h"
 #include "midi/backends/startup_trace.h"
 #include "midi/backends/system_midi.h"
+#include "midi/early_start_midi.h"
 #include "midi/tee_midi.h"
+#include "ui/font_warmup.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
 #include "ui/midi_log.h"
@@ -23,6 +25,21 @@
 int main(int argc, char* argv[]) {
     using namespace varkelon;
 
+    trace_startup("main");
+    FontConfigWarmup fonts;
+    // First of all, since they take longest: the MIDI outputs list their
+    // ports and the built-in synth opens, on threads of their own, while the
+    // application and the window are made. The program's start then takes
+    // their answers, at its usual steps. The synth must know the styles'
+    // programs when its SoundFont load begins, so the style file is read here
+    // as well as by the start.
+    DiskStyleFile style_file(locate_style_file(executable_dir()));
+    std::unique_ptr<MidiSystem> midi = std::make_unique<EarlyStartMidi>(
+        make_system_midi(programs_to_keep_loaded(style_file.read().bytes)));
+    if (const char* log = std::getenv("VARKELON_MIDI_LOG"); log != nullptr && *log != '\0') {
+        midi = std::make_unique<TeeMidiSystem>(std::move(midi), MidiLogFile(log));
+    }
+
     QApplication app(argc, argv);
     // Ties the windows to the menu entry varkelon.desktop (its icon, its name).
     QGuiApplication::setDesktopFileName(QStringLiteral("varkelon"));
@@ -33,25 +50,21 @@ int main(int argc, char* argv[]) {
     }
     QApplication::setFont(design_font(8.25, false));
     request_detectable_auto_repeat(); // held keys repeat their press alone
+    trace_startup("application");
 
     QtSettingsStore settings;
-    DiskStyleFile style_file(locate_style_file(executable_dir()));
-    // Read here as well as by the program's start, which comes too late: the
-    // synth must know the styles' programs when its SoundFont load begins.
-    std::unique_ptr<MidiSystem> midi =
-        make_system_midi(programs_to_keep_loaded(style_file.read().bytes));
-    if (const char* log = std::getenv("VARKELON_MIDI_LOG"); log != nullptr && *log != '\0') {
-        midi = std::make_unique<TeeMidiSystem>(std::move(midi), MidiLogFile(log));
-    }
     QtDialogs dialogs;
-
     QuitSignals quit_signals;
     Program program(ProgramPorts{*midi, settings, style_file, dialogs});
+    fonts.join(); // before the first widget asks for a font
+    // Built before the start (it needs only the controls' design) and shown
+    // after it, so every message of the start still comes before the window.
+    ProgramView view(program, midi.get());
+    trace_startup("view-built");
     if (!program.start()) {
         return EXIT_FAILURE; // the message has been shown
     }
-
-    ProgramView view(program, midi.get());
+    trace_startup("program-started");
     QObject::connect(&view, &ProgramView::ended, &app, [] { QCoreApplication::exit(0); });
     view.show();
     trace_startup("window-shown");

@@ -20,19 +20,41 @@ ProgramView::ProgramView(Program& program, MidiSystem* midi)
     clock_.start();
     origin_ = MidiClock::now() - std::chrono::nanoseconds(clock_.nsecsElapsed());
     main_ = std::make_unique<MainWindowView>(program_.form1(), *bitmaps_, *this);
-    help_ = std::make_unique<HelpWindow>(*this, bitmaps_->window_icon());
-    about_ = std::make_unique<AboutWindow>(*this, bitmaps_->window_icon());
+    // The widgets take the design's captions, colours and fonts now, which
+    // is most of the work of a first sync: show() then applies only what the
+    // start has changed.
+    main_->sync();
     timer1_ = std::make_unique<TimerDriver>(program_.form1().timer1, clock_,
                                             [this] { tick(TimerId::Timer1); });
     timer2_ = std::make_unique<TimerDriver>(program_.form1().timer2, clock_,
                                             [this] { tick(TimerId::Timer2); });
-    router_ = std::make_unique<InputRouter>(*this);
     after_event();
 }
 
 ProgramView::~ProgramView() = default;
 
+HelpWindow& ProgramView::help_window() {
+    if (!help_) {
+        help_ = std::make_unique<HelpWindow>(*this, bitmaps_->window_icon());
+    }
+    return *help_;
+}
+
+AboutWindow& ProgramView::about_window() {
+    if (!about_) {
+        about_ = std::make_unique<AboutWindow>(*this, bitmaps_->window_icon());
+    }
+    return *about_;
+}
+
 void ProgramView::show() {
+    // The program may have started since the view was built: take its state.
+    after_event();
+    // Input reaches the core from now on; a key pressed on a message box of
+    // the start belongs to that box alone.
+    if (!router_) {
+        router_ = std::make_unique<InputRouter>(*this);
+    }
     mend_position(FormId::Form1, main_->sizeHint(), kForm1DefaultLeft, kForm1DefaultTop);
     main_->place();
     main_->show();
@@ -164,8 +186,13 @@ void ProgramView::after_event() {
     } else if (main_->isVisible()) {
         main_->hide();
     }
-    sync_secondary(*help_, program_.help(), FormId::Form2);
-    sync_secondary(*about_, program_.about(), FormId::Form4);
+    // The help and about windows are built when first shown.
+    if (help_ || program_.help().loaded) {
+        sync_secondary(help_window(), program_.help(), FormId::Form2);
+    }
+    if (about_ || program_.about().loaded) {
+        sync_secondary(about_window(), program_.about(), FormId::Form4);
+    }
     const std::int64_t now = now_ms();
     timer1_->sync(now);
     timer2_->sync(now);

@@ -33,19 +33,25 @@ class TimerDriver;
 class ProgramView final : public QObject, public ViewEvents {
     Q_OBJECT
 public:
-    // The program has started: its main window is loaded. `midi`, when
-    // given, is the program's MIDI output, told the moment of each event.
+    // Builds the main window from the program's controls, which it has
+    // before it starts: the program may start after this, while the window
+    // waits unshown. `midi`, when given, is the program's MIDI output, told
+    // the moment of each event.
     explicit ProgramView(Program& program, MidiSystem* midi = nullptr);
     ~ProgramView() override;
 
+    // Once the program has started: takes its state, and from now on passes
+    // the input to it.
     // Places the main window at its position (the default when the saved
     // one is off every screen, moved just far enough to lie wholly on its
     // screen when part of it would not) and shows it.
     void show();
 
     MainWindowView& main_window() { return *main_; }
-    HelpWindow& help_window() { return *help_; }
-    AboutWindow& about_window() { return *about_; }
+    // Built when first shown or asked for.
+    HelpWindow& help_window();
+    AboutWindow& about_window();
+    // There once the window is shown.
     InputRouter& input_router() { return *router_; }
 
     // ViewEvents
