@@ -4,6 +4,8 @@
 #include "midi/backends/startup_trace.h"
 
 #include <fluidsynth.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -41,6 +43,9 @@ constexpr std::size_t kKeys = 128;
 // Audio back-ends in the order a desktop offers them: the sound server
 // (PipeWire answers as PulseAudio), then a running JACK server, then the
 // ALSA default device.
+// The SoundFont loader's nice value: below the program's other threads.
+constexpr int kLoaderNice = 10;
+
 constexpr std::array<const char*, 3> kAudioDrivers{"pulseaudio", "jack", "alsa"};
 
 // FluidSynth numbers the percussion bank 128; program 0 is the standard kit
@@ -305,6 +310,10 @@ int BuiltinSynth::open() {
 }
 
 void BuiltinSynth::load_soundfont() {
+    // Reading the SoundFont takes more CPU than the rest of the start: at a
+    // lower priority it leaves the cores to the window being built and
+    // shown, and to the event loop (sounds wait for the load in any case).
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kLoaderNice);
     int id = FLUID_FAILED;
     {
         const std::lock_guard reading(sample_read_mutex_);
