@@ -28,42 +28,17 @@ if [ -z "${BENCH_PEER+set}" ]; then
     BENCH_PEER=$(command -v vmpk || true)
 fi
 map_wait=$build/bin/bench_map_wait
-work=$(mktemp -d)
-xvfb_pid= jack_pid= busy_pid=
+. "$(dirname "$0")/lib.sh"
+work=$bench_work
+busy_pid=
+bench_on_exit '[ -n "$busy_pid" ] && kill "$busy_pid"'
 
-cleanup() {
-    for pid in $busy_pid $jack_pid $xvfb_pid; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-display=99
-while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -noreset -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -e /tmp/.X11-unix/X$display ] && break
-    sleep 0.05
-done
-export DISPLAY=:$display
-
+bench_start_xvfb
 if [ "$audio" = jack ]; then
-    export JACK_DEFAULT_SERVER=varkelon-startup-$$
-    export JACK_NO_START_SERVER=1
-    jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-    jack_pid=$!
-    sleep 1
+    bench_start_jack
 fi
-
-# A home of its own, as on a first start; the program's settings from the
-# first launch on stay, as for a user.
-mkdir -p "$work/home/.config" "$work/run"
-chmod 700 "$work/run"
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
+# The program's settings from the first launch on stay, as for a user.
+bench_private_home
 
 names=(bare varkelon)
 commands=("$build/bin/bench_bare_window" "$build/bin/varkelon")
@@ -72,7 +47,7 @@ if [ -n "$BENCH_PEER" ]; then
     commands+=("$BENCH_PEER")
 fi
 
-echo "build=$build rounds=$rounds audio=$audio peer=${BENCH_PEER:-none} display=:$display"
+echo "build=$build rounds=$rounds audio=$audio peer=${BENCH_PEER:-none} display=$DISPLAY"
 for load in $loads; do
     if [ "$load" = busy ]; then
         taskset -c 1 sh -c 'while :; do :; done' &

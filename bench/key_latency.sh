@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Key to MIDI send in the real program while the busiest style plays and the
+# window repaints on an X server (see key_latency.cpp), idle and with one
+# core kept busy.
+#   bench/key_latency.sh [BUILD_DIR] [PRESSES] [RUNS]
+# defaults: build, 600 presses, 3 runs per load. BENCH_LOADS="idle busy".
+set -euo pipefail
+build=${1:-build}
+presses=${2:-600}
+runs=${3:-3}
+. "$(dirname "$0")/lib.sh"
+busy_pid=
+bench_on_exit '[ -n "$busy_pid" ] && kill "$busy_pid"'
+bench_start_xvfb
+bench_start_jack
+bench_private_home
+for load in ${BENCH_LOADS:-idle busy}; do
+    if [ "$load" = busy ]; then
+        taskset -c 1 sh -c 'while :; do :; done' &
+        busy_pid=$!
+    fi
+    for ((i = 1; i <= runs; i++)); do
+        echo "$load run $i: $("$build/bin/bench_key_latency" --presses "$presses" 2>/dev/null | grep '^result')"
+    done
+    if [ -n "$busy_pid" ]; then
+        kill "$busy_pid"; wait "$busy_pid" 2>/dev/null || true; busy_pid=
+    fi
+done

@@ -1,0 +1,58 @@
+# Shared by the benchmark scripts: a private X server and a private JACK
+# server for the program under test, stopped when the script exits.
+#   . "$(dirname "$0")/lib.sh"; bench_start_xvfb; bench_start_jack
+# bench_work is a temporary folder, removed at exit; bench_on_exit adds a
+# command to run at exit (before the servers stop).
+
+bench_work=$(mktemp -d)
+bench_pids=()
+bench_exit_commands=()
+
+bench_cleanup() {
+    local c pid
+    for c in "${bench_exit_commands[@]}"; do eval "$c" || true; done
+    for pid in "${bench_pids[@]}"; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    rm -rf "$bench_work"
+}
+trap bench_cleanup EXIT
+
+bench_on_exit() { bench_exit_commands+=("$1"); }
+
+# Xvfb on the first free display, started with -noreset (no launch pays for
+# a server reset); exports DISPLAY.
+bench_start_xvfb() {
+    local display=99
+    while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -noreset -screen 0 1920x1080x24 -nolisten tcp >"$bench_work/xvfb.log" 2>&1 &
+    bench_pids+=($!)
+    local _
+    for _ in $(seq 100); do
+        [ -e /tmp/.X11-unix/X$display ] && break
+        sleep 0.05
+    done
+    export DISPLAY=:$display
+}
+
+# A JACK server with the dummy driver under a private name (48 kHz, PERIOD
+# frames, default 256), for the built-in synth to play into; exports
+# JACK_DEFAULT_SERVER and JACK_NO_START_SERVER.
+bench_start_jack() {
+    local period=${1:-256}
+    export JACK_DEFAULT_SERVER=varkelon-bench-$$-$period
+    export JACK_NO_START_SERVER=1
+    jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p "$period" >"$bench_work/jackd.log" 2>&1 &
+    bench_pids+=($!)
+    sleep 1
+}
+
+# A home of its own, as on a first start.
+bench_private_home() {
+    mkdir -p "$bench_work/home/.config" "$bench_work/run"
+    chmod 700 "$bench_work/run"
+    export HOME=$bench_work/home XDG_CONFIG_HOME=$bench_work/home/.config
+    export XDG_RUNTIME_DIR=$bench_work/run
+}
