@@ -97,6 +97,9 @@ public:
         }
     }
     void close() override { inner_->close(); }
+    // The tick's moment, as the program hands it on: the synth sounds each
+    // message one constant latency after its tick's due time.
+    void set_message_time(MidiClock::time_point at) override { inner_->set_message_time(at); }
 
     MidiSystem& inner() { return *inner_; }
     void set_recording(bool on) { recording_ = on; }
@@ -647,7 +650,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "the SoundFont did not load\n");
     }
 
-    ProgramView view(program);
+    ProgramView view(program, &midi);
     view.show();
 
     Session session(app, program, view, midi, *options, std::move(styles));
