@@ -21,21 +21,32 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 int main(int argc, char* argv[]) {
     using namespace varkelon;
 
     trace_startup("main");
-    FontConfigWarmup fonts;
     // First of all, since they take longest: the MIDI outputs list their
     // ports and the built-in synth opens, on threads of their own, while the
-    // application and the window are made. The program's start then takes
-    // their answers, at its usual steps. The synth must know the styles'
-    // programs when its SoundFont load begins, so the style file is read here
-    // as well as by the start.
+    // application and the window are made; fontconfig reads its files beside
+    // them. The program's start then takes their answers, at its usual steps.
+    // The synth must know the styles' programs when its SoundFont load
+    // begins, so the style file is read here as well as by the start.
     DiskStyleFile style_file(locate_style_file(executable_dir()));
-    std::unique_ptr<MidiSystem> midi = std::make_unique<EarlyStartMidi>(
-        make_system_midi(programs_to_keep_loaded(style_file.read().bytes)));
+    // Sets the environment the audio libraries read: before any thread runs.
+    std::unique_ptr<MidiSystem> system =
+        make_system_midi(programs_to_keep_loaded(style_file.read().bytes));
+    // Qt takes DESKTOP_STARTUP_ID out of the environment as the application
+    // starts, which shifts every entry after it while those threads read the
+    // environment: placed last, taking it out moves nothing they read.
+    if (const char* id = std::getenv("DESKTOP_STARTUP_ID"); id != nullptr) {
+        const std::string startup_id = id;
+        unsetenv("DESKTOP_STARTUP_ID");
+        setenv("DESKTOP_STARTUP_ID", startup_id.c_str(), 1);
+    }
+    FontConfigWarmup fonts;
+    std::unique_ptr<MidiSystem> midi = std::make_unique<EarlyStartMidi>(std::move(system));
     if (const char* log = std::getenv("VARKELON_MIDI_LOG"); log != nullptr && *log != '\0') {
         midi = std::make_unique<TeeMidiSystem>(std::move(midi), MidiLogFile(log));
     }

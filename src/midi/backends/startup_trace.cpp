@@ -36,6 +36,20 @@ double process_start_ms() {
                            : 0.0;
 }
 
+// The calling thread's time on a CPU and waiting for one, in ms, from
+// /proc/thread-self/schedstat ("on-cpu-ns runqueue-wait-ns slices").
+bool thread_cpu_ms(double& on_cpu, double& waiting) {
+    std::ifstream in("/proc/thread-self/schedstat");
+    unsigned long long run_ns = 0;
+    unsigned long long wait_ns = 0;
+    if (!(in >> run_ns >> wait_ns)) {
+        return false;
+    }
+    on_cpu = static_cast<double>(run_ns) / 1.0e6;
+    waiting = static_cast<double>(wait_ns) / 1.0e6;
+    return true;
+}
+
 } // namespace
 
 double ms_since_process_start() {
@@ -50,8 +64,19 @@ void trace_startup(std::string_view event) {
     if (std::getenv("VARKELON_STARTUP_TRACE") == nullptr) {
         return;
     }
-    std::fprintf(stderr, "startup: %.*s %.0f\n", static_cast<int>(event.size()), event.data(),
-                 ms_since_process_start());
+    // The thread's own time shows whether it worked, waited for a CPU, or
+    // waited for something else (the rest).
+    double on_cpu = 0;
+    double waiting = 0;
+    const double at = ms_since_process_start();
+    if (thread_cpu_ms(on_cpu, waiting)) {
+        std::fprintf(stderr,
+                     "startup: %.*s %.0f (this thread on a CPU %.0f, waiting for one %.0f)\n",
+                     static_cast<int>(event.size()), event.data(), at, on_cpu, waiting);
+    } else {
+        std::fprintf(stderr, "startup: %.*s %.0f\n", static_cast<int>(event.size()), event.data(),
+                     at);
+    }
 }
 
 } // namespace varkelon
