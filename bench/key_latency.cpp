@@ -185,8 +185,8 @@ int main(int argc, char* argv[]) {
         midi.expect_solo();
         posted_ms = now_ms();
         dispatch.pressed_ms = NAN;
-        QCoreApplication::postEvent(
-            window, new QKeyEvent(QEvent::KeyPress, Qt::Key_T, Qt::NoModifier, QStringLiteral("t")));
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_T,
+                                                          Qt::NoModifier, QStringLiteral("t")));
         QTimer::singleShot(20, &app, [&] {
             QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyRelease, Qt::Key_T,
                                                               Qt::NoModifier, QStringLiteral("t")));
