@@ -11,6 +11,8 @@
 #   BENCH_AUDIO  jack (default: a private JACK server with the dummy driver,
 #                for the built-in synth to play into) or none
 #   BENCH_PEER   the peer's command, default vmpk when on PATH; "" for none
+#   BENCH_ALSO   more programs to launch in each round, as NAME=COMMAND words
+#                (another build of the program, say: before=../old/build/bin/varkelon)
 #
 # Each launch is timed by bench_map_wait from fork to the X server's
 # MapNotify of the first top-level window (event-driven, on an Xvfb started
@@ -46,6 +48,10 @@ if [ -n "$BENCH_PEER" ]; then
     names+=(peer)
     commands+=("$BENCH_PEER")
 fi
+for also in ${BENCH_ALSO:-}; do
+    names+=("${also%%=*}")
+    commands+=("${also#*=}")
+done
 
 echo "build=$build rounds=$rounds audio=$audio peer=${BENCH_PEER:-none} display=$DISPLAY"
 for load in $loads; do
