@@ -11,6 +11,8 @@
 #   BENCH_AUDIO  jack (default: a private JACK server with the dummy driver,
 #                for the built-in synth to play into) or none
 #   BENCH_PEER   the peer's command, default vmpk when on PATH; "" for none
+#   BENCH_TRACE  1: the program prints its start-up milestones
+#                (VARKELON_STARTUP_TRACE), and their medians are shown
 #   BENCH_ALSO   more programs to launch in each round, as NAME=COMMAND words
 #                (another build of the program, say: before=../old/build/bin/varkelon)
 #
@@ -41,6 +43,9 @@ if [ "$audio" = jack ]; then
 fi
 # The program's settings from the first launch on stay, as for a user.
 bench_private_home
+if [ "${BENCH_TRACE:-0}" = 1 ]; then
+    export VARKELON_STARTUP_TRACE=1
+fi
 
 names=(bare varkelon)
 commands=("$build/bin/bench_bare_window" "$build/bin/varkelon")
@@ -61,7 +66,8 @@ for load in $loads; do
     fi
     for ((r = 1; r <= rounds; r++)); do
         for i in "${!names[@]}"; do
-            line=$("$map_wait" --settle 1000 -- ${commands[$i]} 2>>"$work/stderr" || echo "failed")
+            line=$("$map_wait" --settle 1000 -- ${commands[$i]} 2>>"$work/stderr-$load-${names[$i]}" ||
+                echo "failed")
             echo "$load ${names[$i]} $line" >>"$work/results"
         done
     done
@@ -102,7 +108,31 @@ END {
     }
     for (key in failed) printf "%s: %d launches failed\n", key, failed[key]
 }' "$work/results"
-if [ -s "$work/stderr" ]; then
-    echo "--- stderr of the launches (first lines):"
-    sort "$work/stderr" | uniq -c | sort -rn | head -5
+# "startup: EVENT MS (this thread on a CPU C, waiting for one W)"
+for f in "$work"/stderr-*; do
+    grep -q '^startup: ' "$f" 2>/dev/null || continue
+    echo "--- start-up milestones of ${f##*/stderr-}, medians in ms since the process began:"
+    awk '/^startup: / {
+        e = $2; n = ++count[e]; at[e, n] = $3
+        if ($4 == "(this") { cpu[e, n] = $9 + 0; wait[e, n] = $13 + 0 }
+        if (!(e in order)) { order[e] = ++events; name[events] = e }
+    }
+    function median(a, e, n,   v, i, j, t) {
+        for (i = 1; i <= n; i++) v[i] = a[e, i]
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+        return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+    }
+    END {
+        for (k = 1; k <= events; k++) {
+            e = name[k]; n = count[e]
+            if ((e, 1) in cpu)
+                printf "  %-16s %6.0f   main thread on a CPU %4.0f, waiting for one %4.0f\n", e, median(at, e, n), median(cpu, e, n), median(wait, e, n)
+            else
+                printf "  %-16s %6.0f\n", e, median(at, e, n)
+        }
+    }' "$f"
+done
+if cat "$work"/stderr-* 2>/dev/null | grep -v '^startup: ' | grep -q .; then
+    echo "--- other output of the launches (most frequent lines):"
+    cat "$work"/stderr-* | grep -v '^startup: ' | sort | uniq -c | sort -rn | head -5
 fi
