@@ -27,6 +27,7 @@
 #include "app/fakes.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "bench_stats.h"
 #include "midi/backends/system_midi.h"
 #include "ui/main_window_view.h"
 #include "ui/program_view.h"
@@ -37,8 +38,6 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWindow>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -220,23 +219,8 @@ private:
     std::atomic<std::size_t> cycle_count_{0};
 };
 
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) {
-        return NAN;
-    }
-    std::sort(v.begin(), v.end());
-    const auto at = static_cast<std::size_t>(std::ceil(p * static_cast<double>(v.size())) - 1);
-    return v[std::min(at, v.size() - 1)];
-}
-
-double cpu_ms() {
-    rusage use{};
-    getrusage(RUSAGE_SELF, &use);
-    const auto ms = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
-    };
-    return ms(use.ru_utime) + ms(use.ru_stime);
-}
+using bench::cpu_ms;
+using bench::percentile;
 
 // The first onset at or after `from_ms`, within `window_ms`.
 const Recorder::Onset* onset_after(const std::vector<Recorder::Onset>& onsets, double from_ms,

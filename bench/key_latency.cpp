@@ -18,6 +18,7 @@
 #include "app/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/program.h"
+#include "bench_stats.h"
 #include "midi/backends/system_midi.h"
 #include "ui/main_window_view.h"
 #include "ui/program_view.h"
@@ -26,8 +27,6 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWindow>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -48,23 +47,8 @@ double now_ms() {
     return std::chrono::duration<double, std::milli>(MidiClock::now().time_since_epoch()).count();
 }
 
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) {
-        return NAN;
-    }
-    std::sort(v.begin(), v.end());
-    const auto at = static_cast<std::size_t>(std::ceil(p * static_cast<double>(v.size())) - 1);
-    return v[std::min(at, v.size() - 1)];
-}
-
-double cpu_ms() {
-    rusage use{};
-    getrusage(RUSAGE_SELF, &use);
-    const auto ms = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
-    };
-    return ms(use.ru_utime) + ms(use.ru_stime);
-}
+using bench::cpu_ms;
+using bench::percentile;
 
 // Passes everything on; times every send and notes when the solo channel's
 // first note-on after a press has been sent.
