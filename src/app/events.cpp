@@ -14,13 +14,13 @@ bool receives_input(const Control* c) {
 
 void Form1::key_down(int key_code, int mask) {
     if (loaded_) {
-        Form_KeyDown(key_code, mask);
+        Form_KeyDown(key_code, mask & kModifierBits);
     }
 }
 
 void Form1::key_up(int key_code, int mask) {
     if (loaded_) {
-        Form_KeyUp(key_code, mask);
+        Form_KeyUp(key_code, mask & kModifierBits);
     }
 }
 
@@ -48,7 +48,7 @@ void Form1::mouse_down(const ControlId& id, int button, int mask) {
         return;
     }
     if (const auto* h = mouse_handlers(id.name); h != nullptr && h->down != nullptr) {
-        (this->*(h->down))(id.index, button, mask);
+        (this->*(h->down))(id.index, button, mask & kModifierBits);
     }
 }
 
@@ -59,7 +59,7 @@ void Form1::mouse_up(const ControlId& id, int button, int mask) {
         return;
     }
     if (const auto* h = mouse_handlers(id.name); h != nullptr && h->up != nullptr) {
-        (this->*(h->up))(id.index, button, mask);
+        (this->*(h->up))(id.index, button, mask & kModifierBits);
     }
 }
 
@@ -132,7 +132,7 @@ void Form1::type_text(const ControlId& id, const std::string& text) {
 
 void Form1::midi_in(int status, int data1, int data2, int mask) {
     if (loaded_) {
-        midi_note(status, data1, data2, mask);
+        midi_note(status, data1, data2, mask & kModifierBits);
     }
 }
 

@@ -32,6 +32,9 @@ inline constexpr std::int16_t kNoKey = 45;
 inline constexpr int kShift = 1;
 inline constexpr int kCtrl = 2;
 inline constexpr int kAlt = 4;
+// A key or mouse event carries these three and nothing else; the events
+// take only these bits of the mask they are given.
+inline constexpr int kModifierBits = kShift | kCtrl | kAlt;
 
 // Mouse buttons.
 inline constexpr int kLeftButton = 1;
@@ -163,7 +166,7 @@ public:
 
     // --- events from the view or varkelon-sim (app/events.cpp) ---
     // A disabled or hidden control receives nothing; events without a
-    // handler have no effect.
+    // handler have no effect. Of a mask only Shift, Ctrl and Alt count.
     void key_down(int key_code, int mask);
     void key_up(int key_code, int mask);
     void mouse_down(const ControlId& id, int button, int mask);

@@ -23,6 +23,11 @@ const ChordCase kChords[] = {
     {"Gm", kKeyB, kShift, 7, 43, {67, 70, 74}},
     {"B", 77, 0, 11, 47, {71, 75, 78}},
     {"Cs", 83, 0, 1, 37, {61, 65, 68}},
+    // Of a mask only Shift, Ctrl and Alt count: 190 is Ctrl + Alt, -1 all
+    // three; the third never leaves the note range.
+    {"C_mask8", kKeyZ, 8, 0, 36, {60, 64, 67}},
+    {"C_mask190", kKeyZ, 190, 0, 36, {60, 58, 67}},
+    {"C_mask_all_bits", kKeyZ, -1, 0, 36, {60, 57, 67}},
 };
 
 void PrintTo(const ChordCase& c, std::ostream* os) {
@@ -48,7 +53,7 @@ TEST_P(Chord, SoundsBassThenThreeNotesAndRecordsTheChord) {
         (std::vector<std::uint32_t>{note_on(14, c.bass, 62), note_on(15, c.notes[0], 34),
                                     note_on(15, c.notes[1], 34), note_on(15, c.notes[2], 34)}));
     EXPECT_EQ(core.r().chord_root, c.key);
-    EXPECT_EQ(core.r().chord_minor, c.mask);
+    EXPECT_EQ(core.r().chord_minor, c.mask & kModifierBits);
     EXPECT_EQ(core.r().accomp_active, kTrue);
     EXPECT_EQ(core.control("key", c.key).value, 1);
 }
