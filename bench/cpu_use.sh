@@ -7,6 +7,7 @@
 #   bench/cpu_use.sh [BUILD_DIR] [SECONDS] [RUNS]     (defaults: build, 10, 3)
 # CPU is utime + stime of every thread (/proc/PID/stat, 10 ms ticks), as a
 # percentage of one core; the per-thread split names the busiest threads.
+# BENCH_AUDIO=jack (default), pulse or none picks the sound server (lib.sh).
 set -euo pipefail
 build=${1:-build}
 seconds=${2:-10}
@@ -14,7 +15,7 @@ runs=${3:-3}
 peer=${BENCH_PEER-$(command -v vmpk || true)}
 . "$(dirname "$0")/lib.sh"
 bench_start_xvfb
-bench_start_jack
+bench_start_audio
 bench_private_home
 hz=$(getconf CLK_TCK)
 

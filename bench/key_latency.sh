@@ -3,7 +3,8 @@
 # window repaints on an X server (see key_latency.cpp), idle and with one
 # core kept busy.
 #   bench/key_latency.sh [BUILD_DIR] [PRESSES] [RUNS]
-# defaults: build, 600 presses, 3 runs per load. BENCH_LOADS="idle busy".
+# defaults: build, 600 presses, 3 runs per load. BENCH_LOADS="idle busy";
+# BENCH_AUDIO=jack (default), pulse or none picks the sound server (lib.sh).
 set -euo pipefail
 build=${1:-build}
 presses=${2:-600}
@@ -12,7 +13,7 @@ runs=${3:-3}
 busy_pid=
 bench_on_exit '[ -n "$busy_pid" ] && kill "$busy_pid"'
 bench_start_xvfb
-bench_start_jack
+bench_start_audio
 bench_private_home
 for load in ${BENCH_LOADS:-idle busy}; do
     if [ "$load" = busy ]; then

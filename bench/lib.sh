@@ -49,6 +49,36 @@ bench_start_jack() {
     sleep 1
 }
 
+# A PulseAudio server with a null sink, as a desktop's sound server would be
+# (where PipeWire or PulseAudio plays, not JACK); exports PULSE_SERVER. No
+# JACK server runs then: the synth plays through PulseAudio, and the ports
+# are listed from ALSA alone.
+bench_start_pulse() {
+    mkdir -p "$bench_work/pulse-home" "$bench_work/pulse-run"
+    chmod 700 "$bench_work/pulse-run"
+    HOME=$bench_work/pulse-home XDG_RUNTIME_DIR=$bench_work/pulse-run \
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+        -L "module-null-sink sink_name=null" -L module-native-protocol-unix \
+        >"$bench_work/pulse.log" 2>&1 &
+    bench_pids+=($!)
+    local _
+    for _ in $(seq 100); do
+        [ -S "$bench_work/pulse-run/pulse/native" ] && break
+        sleep 0.05
+    done
+    export PULSE_SERVER=unix:$bench_work/pulse-run/pulse/native
+}
+
+# Starts the sound server BENCH_AUDIO names: jack (default), pulse or none.
+bench_start_audio() {
+    case "${BENCH_AUDIO:-jack}" in
+    jack) bench_start_jack ;;
+    pulse) bench_start_pulse ;;
+    none) ;;
+    *) echo "BENCH_AUDIO must be jack, pulse or none" >&2; return 2 ;;
+    esac
+}
+
 # A home of its own, as on a first start.
 bench_private_home() {
     mkdir -p "$bench_work/home/.config" "$bench_work/run"

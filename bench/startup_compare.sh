@@ -9,7 +9,8 @@
 # Environment:
 #   BENCH_LOADS  "idle busy" (default) or one of them
 #   BENCH_AUDIO  jack (default: a private JACK server with the dummy driver,
-#                for the built-in synth to play into) or none
+#                for the built-in synth to play into), pulse (a PulseAudio
+#                server with a null sink, as on most desktops) or none
 #   BENCH_PEER   the peer's command, default vmpk when on PATH; "" for none
 #   BENCH_TRACE  1: the program prints its start-up milestones
 #                (VARKELON_STARTUP_TRACE), and their medians are shown
@@ -38,9 +39,7 @@ busy_pid=
 bench_on_exit '[ -n "$busy_pid" ] && kill "$busy_pid"'
 
 bench_start_xvfb
-if [ "$audio" = jack ]; then
-    bench_start_jack
-fi
+bench_start_audio
 # The program's settings from the first launch on stay, as for a user.
 bench_private_home
 if [ "${BENCH_TRACE:-0}" = 1 ]; then
