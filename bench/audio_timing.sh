@@ -18,20 +18,8 @@ bench=${1:-build/bin/bench_audio_timing}
 rhythm_s=${2:-20}
 latencies=(${BENCH_LATENCIES:-0 10})
 periods=(${BENCH_PERIODS:-256})
-work=$(mktemp -d)
-jack_pid=
-
-stop_jack() {
-    if [ -n "$jack_pid" ]; then
-        kill "$jack_pid" 2>/dev/null && wait "$jack_pid" 2>/dev/null || true
-        jack_pid=
-    fi
-}
-cleanup() {
-    stop_jack
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/lib.sh"
+work=$bench_work
 trap 'exit 130' INT TERM
 
 export JACK_NO_START_SERVER=1
@@ -42,19 +30,11 @@ printf '|---|---|---|---|---|---|---|---|\n'
 for period in "${periods[@]}"; do
     for latency in "${latencies[@]}"; do
         for ((run = 1; run <= ${BENCH_RUNS:-1}; ++run)); do
-            export JACK_DEFAULT_SERVER=varkelon-audio-$$-$period-$latency-$run
-            jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "$period" >"$work/jackd.log" 2>&1 &
-            jack_pid=$!
-            sleep 1
-            if ! kill -0 "$jack_pid" 2>/dev/null; then
-                echo "jackd did not start:" >&2
-                cat "$work/jackd.log" >&2
-                exit 1
-            fi
+            bench_start_jack "$period" realtime
             line=$(HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
                 "$bench" --latency-ms "$latency" --rhythm-s "$rhythm_s" --keys "${BENCH_KEYS:-40}" \
                 2>"$work/stderr" | grep '^result ' || true)
-            stop_jack
+            bench_stop_jack
             if [ -z "$line" ]; then
                 echo "run failed (period $period, latency $latency):" >&2
                 tail -20 "$work/stderr" >&2

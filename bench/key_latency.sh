@@ -10,20 +10,15 @@ build=${1:-build}
 presses=${2:-600}
 runs=${3:-3}
 . "$(dirname "$0")/lib.sh"
-busy_pid=
-bench_on_exit '[ -n "$busy_pid" ] && kill "$busy_pid"'
 bench_start_xvfb
 bench_start_audio
 bench_private_home
 for load in ${BENCH_LOADS:-idle busy}; do
     if [ "$load" = busy ]; then
-        taskset -c 1 sh -c 'while :; do :; done' &
-        busy_pid=$!
+        bench_busy_core
     fi
     for ((i = 1; i <= runs; i++)); do
         echo "$load run $i: $("$build/bin/bench_key_latency" --presses "$presses" 2>/dev/null | grep '^result')"
     done
-    if [ -n "$busy_pid" ]; then
-        kill "$busy_pid"; wait "$busy_pid" 2>/dev/null || true; busy_pid=
-    fi
+    bench_idle_core
 done

@@ -38,16 +38,48 @@ bench_start_xvfb() {
 }
 
 # A JACK server with the dummy driver under a private name (48 kHz, PERIOD
-# frames, default 256), for the built-in synth to play into; exports
-# JACK_DEFAULT_SERVER and JACK_NO_START_SERVER.
+# frames, default 256), for the built-in synth to play into; real-time when
+# the second argument is "realtime" (the timing benchmarks), else not. Exports
+# JACK_DEFAULT_SERVER and JACK_NO_START_SERVER, sets bench_jack_pid, and ends
+# the script when the server does not start. bench_stop_jack stops it.
+bench_jack_pid=
 bench_start_jack() {
-    local period=${1:-256}
-    export JACK_DEFAULT_SERVER=varkelon-bench-$$-$period
+    local period=${1:-256} rt=-r
+    [ "${2:-}" = realtime ] && rt=
+    bench_stop_jack
+    export JACK_DEFAULT_SERVER=varkelon-bench-$$-$period-$RANDOM
     export JACK_NO_START_SERVER=1
-    jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p "$period" >"$bench_work/jackd.log" 2>&1 &
-    bench_pids+=($!)
+    jackd -n "$JACK_DEFAULT_SERVER" $rt -d dummy -r 48000 -p "$period" >"$bench_work/jackd.log" 2>&1 &
+    bench_jack_pid=$!
     sleep 1
+    if ! kill -0 "$bench_jack_pid" 2>/dev/null; then
+        echo "jackd did not start:" >&2
+        cat "$bench_work/jackd.log" >&2
+        exit 1
+    fi
 }
+bench_stop_jack() {
+    if [ -n "$bench_jack_pid" ]; then
+        kill "$bench_jack_pid" 2>/dev/null && wait "$bench_jack_pid" 2>/dev/null || true
+        bench_jack_pid=
+    fi
+}
+bench_on_exit bench_stop_jack
+
+# One of the two cores kept busy (an endless shell loop on CPU 1) until
+# bench_idle_core; bench_busy_pid is its process.
+bench_busy_pid=
+bench_busy_core() {
+    taskset -c 1 sh -c 'while :; do :; done' &
+    bench_busy_pid=$!
+}
+bench_idle_core() {
+    if [ -n "$bench_busy_pid" ]; then
+        kill "$bench_busy_pid" 2>/dev/null && wait "$bench_busy_pid" 2>/dev/null || true
+        bench_busy_pid=
+    fi
+}
+bench_on_exit bench_idle_core
 
 # A PulseAudio server with a null sink, as a desktop's sound server would be
 # (where PipeWire or PulseAudio plays, not JACK); exports PULSE_SERVER. No

@@ -29,28 +29,12 @@ bench=${1:-build/bin/bench_rhythm_timing}
 duration=${2:-60}
 intervals=(${BENCH_INTERVALS:-50 125 250})
 loads=(${BENCH_LOADS:-idle busy})
-work=$(mktemp -d)
-jack_pid=
-load_pid=
-
-cleanup() {
-    [ -n "$load_pid" ] && kill "$load_pid" 2>/dev/null && wait "$load_pid" 2>/dev/null
-    [ -n "$jack_pid" ] && kill "$jack_pid" 2>/dev/null && wait "$jack_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/lib.sh"
+work=$bench_work
 trap 'exit 130' INT TERM
 
-export JACK_DEFAULT_SERVER=varkelon-rhythm-$$
-export JACK_NO_START_SERVER=1
-jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-jack_pid=$!
-sleep 1
-if ! kill -0 "$jack_pid" 2>/dev/null; then
-    echo "jackd did not start:" >&2
-    cat "$work/jackd.log" >&2
-    exit 1
-fi
+bench_start_jack 256 realtime
+jack_pid=$bench_jack_pid
 
 # CPU time in milliseconds: of the whole machine (busy, all cores), of one process.
 hz=$(getconf CLK_TCK)
@@ -62,7 +46,7 @@ cores=$(nproc)
 # CPU time of the machine, less that of our JACK server and busy loop.
 ours_apart_ms() {
     local load=0
-    [ -n "$load_pid" ] && load=$(process_ms "$load_pid")
+    [ -n "$bench_busy_pid" ] && load=$(process_ms "$bench_busy_pid")
     awk -v b="$(machine_busy_ms)" -v j="$(process_ms "$jack_pid")" -v l="$load" \
         'BEGIN {print b - j - l}'
 }
@@ -113,8 +97,7 @@ printf '| load | interval (ms) | mode | ticks | drift (%%) | onset p50 / p99 / m
 printf '|---|---|---|---|---|---|---|---|---|---|---|---|---|\n'
 for load in "${loads[@]}"; do
     if [ "$load" = busy ]; then
-        taskset -c 1 sh -c 'while :; do :; done' &
-        load_pid=$!
+        bench_busy_core
     fi
     for interval in "${intervals[@]}"; do
         best_line= best_others=
@@ -143,8 +126,5 @@ for load in "${loads[@]}"; do
             "$(f send_p99)" "$(f send_max)" "$(f send_max_after_2_bars)" "$(f repaint_p99)" \
             "$best_others"
     done
-    if [ -n "$load_pid" ]; then
-        kill "$load_pid" 2>/dev/null && wait "$load_pid" 2>/dev/null || true
-        load_pid=
-    fi
+    bench_idle_core
 done

@@ -35,8 +35,6 @@ fi
 map_wait=$build/bin/bench_map_wait
 . "$(dirname "$0")/lib.sh"
 work=$bench_work
-busy_pid=
-bench_on_exit '[ -n "$busy_pid" ] && kill "$busy_pid"'
 
 bench_start_xvfb
 bench_start_audio
@@ -60,8 +58,7 @@ done
 echo "build=$build rounds=$rounds audio=$audio peer=${BENCH_PEER:-none} display=$DISPLAY"
 for load in $loads; do
     if [ "$load" = busy ]; then
-        taskset -c 1 sh -c 'while :; do :; done' &
-        busy_pid=$!
+        bench_busy_core
     fi
     for ((r = 1; r <= rounds; r++)); do
         for i in "${!names[@]}"; do
@@ -70,11 +67,7 @@ for load in $loads; do
             echo "$load ${names[$i]} $line" >>"$work/results"
         done
     done
-    if [ -n "$busy_pid" ]; then
-        kill "$busy_pid"
-        wait "$busy_pid" 2>/dev/null || true
-        busy_pid=
-    fi
+    bench_idle_core
 done
 
 # load name map_ms X rss_mib R anon_mib A file_mib F shmem_mib S
