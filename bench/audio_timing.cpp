@@ -62,21 +62,18 @@ double mono_ms(MidiClock::time_point t) {
 
 // What the program sends, reduced to one claves hit per event with note-ons,
 // with the moment the view gave the event and when its first send came.
-class ClavesMidi final : public MidiSystem {
+class ClavesMidi final : public bench::WrappedMidi {
 public:
     struct Hit {
         double stamp_ms;
         double sent_ms;
     };
 
-    explicit ClavesMidi(std::unique_ptr<MidiSystem> inner) : inner_(std::move(inner)) {}
-    std::vector<std::string> output_names() override { return inner_->output_names(); }
-    int open(int id) override { return inner_->open(id); }
-    void close() override { inner_->close(); }
+    using WrappedMidi::WrappedMidi;
     void set_message_time(MidiClock::time_point at) override {
         stamp_ = at;
         hit_ = false;
-        inner_->set_message_time(at);
+        inner().set_message_time(at);
     }
     void send(std::uint32_t message) override {
         const bool note_on = (message & 0xF0U) == 0x90 && ((message >> 16) & 0x7FU) != 0;
@@ -85,13 +82,12 @@ public:
         }
         hit_ = true;
         hits_.push_back({mono_ms(stamp_), mono_ms(MidiClock::now())});
-        inner_->send(pack_short_message(0x99, 75, 110));
+        inner().send(pack_short_message(0x99, 75, 110));
     }
     void record(bool on) { recording_ = on; }
     std::vector<Hit>& hits() { return hits_; }
 
 private:
-    std::unique_ptr<MidiSystem> inner_;
     MidiClock::time_point stamp_ = MidiClock::now();
     bool hit_ = false;
     bool recording_ = false;

@@ -2,10 +2,14 @@
 
 // Small helpers the in-program benchmarks share.
 
+#include "midi/midi_port.h"
+
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace varkelon::bench {
@@ -29,5 +33,21 @@ inline double cpu_ms() {
     };
     return ms(use.ru_utime) + ms(use.ru_stime);
 }
+
+// A MIDI output that passes every call on to `inner`; a benchmark's probe
+// overrides what it watches (send, mostly) and calls inner() from there.
+class WrappedMidi : public MidiSystem {
+public:
+    explicit WrappedMidi(std::unique_ptr<MidiSystem> inner) : inner_(std::move(inner)) {}
+    std::vector<std::string> output_names() override { return inner_->output_names(); }
+    int open(int id) override { return inner_->open(id); }
+    void send(std::uint32_t message) override { inner_->send(message); }
+    void close() override { inner_->close(); }
+    void set_message_time(MidiClock::time_point at) override { inner_->set_message_time(at); }
+    MidiSystem& inner() { return *inner_; }
+
+private:
+    std::unique_ptr<MidiSystem> inner_;
+};
 
 } // namespace varkelon::bench

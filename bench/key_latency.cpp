@@ -52,16 +52,12 @@ using bench::percentile;
 
 // Passes everything on; times every send and notes when the solo channel's
 // first note-on after a press has been sent.
-class TimedMidi final : public MidiSystem {
+class TimedMidi final : public bench::WrappedMidi {
 public:
-    explicit TimedMidi(std::unique_ptr<MidiSystem> inner) : inner_(std::move(inner)) {}
-    std::vector<std::string> output_names() override { return inner_->output_names(); }
-    int open(int id) override { return inner_->open(id); }
-    void close() override { inner_->close(); }
-    void set_message_time(MidiClock::time_point at) override { inner_->set_message_time(at); }
+    using WrappedMidi::WrappedMidi;
     void send(std::uint32_t message) override {
         const double start = now_ms();
-        inner_->send(message);
+        inner().send(message);
         const double end = now_ms();
         if (recording_) {
             sends_.push_back(end - start);
@@ -82,7 +78,6 @@ public:
     const std::vector<double>& sends() const { return sends_; }
 
 private:
-    std::unique_ptr<MidiSystem> inner_;
     bool recording_ = false;
     bool waiting_ = false;
     double solo_sent_ms_ = NAN;

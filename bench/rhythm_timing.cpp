@@ -31,6 +31,7 @@
 #include "app/fakes.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "bench_stats.h"
 #include "engine/style_format.h"
 #include "midi/backends/system_midi.h"
 #include "ui/program_view.h"
@@ -74,8 +75,9 @@ double ms(std::int64_t ns) {
 }
 
 // Times every send into a buffer reserved up front, so recording allocates
-// nothing while the rhythm plays.
-class TimingMidi final : public MidiSystem {
+// nothing while the rhythm plays. The ticks' moments pass on to the synth, as
+// in the program: it sounds each message one latency after its due time.
+class TimingMidi final : public bench::WrappedMidi {
 public:
     struct Send {
         std::int64_t start_ns;
@@ -83,30 +85,22 @@ public:
         std::uint32_t message;
     };
 
-    explicit TimingMidi(std::unique_ptr<MidiSystem> inner) : inner_(std::move(inner)) {
+    explicit TimingMidi(std::unique_ptr<MidiSystem> inner) : WrappedMidi(std::move(inner)) {
         sends_.reserve(1 << 20);
     }
-    std::vector<std::string> output_names() override { return inner_->output_names(); }
-    int open(int id) override { return inner_->open(id); }
     void send(std::uint32_t message) override {
         const std::int64_t start = mono_ns();
-        inner_->send(message);
+        inner().send(message);
         const std::int64_t end = mono_ns();
         if (recording_ && sends_.size() < sends_.capacity()) {
             sends_.push_back({start, end, message});
         }
     }
-    void close() override { inner_->close(); }
-    // The tick's moment, as the program hands it on: the synth sounds each
-    // message one constant latency after its tick's due time.
-    void set_message_time(MidiClock::time_point at) override { inner_->set_message_time(at); }
 
-    MidiSystem& inner() { return *inner_; }
     void set_recording(bool on) { recording_ = on; }
     const std::vector<Send>& sends() const { return sends_; }
 
 private:
-    std::unique_ptr<MidiSystem> inner_;
     bool recording_ = false;
     std::vector<Send> sends_;
 };
