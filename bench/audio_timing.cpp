@@ -308,13 +308,13 @@ int main(int argc, char* argv[]) {
         recorder.record(true);
         cpu_start = cpu_ms();
         wall_start = mono_ms(MidiClock::now());
-        view.click(ControlId{"Command7"}); // accompaniment mode: arms the start
-        view.key_down(0x5A, 0);            // Z: chord C major, starts the rhythm
+        view.click(ControlId{Ctl::Command7}); // accompaniment mode: arms the start
+        view.key_down(0x5A, 0);               // Z: chord C major, starts the rhythm
         view.key_up(0x5A, 0);
         QTimer::singleShot(static_cast<int>(rhythm_s * 1000), Qt::PreciseTimer, &app, [&] {
             cpu_pct = 100.0 * (cpu_ms() - cpu_start) / (mono_ms(MidiClock::now()) - wall_start);
-            view.click(ControlId{"Command2"}); // "Стоп"
-            view.click(ControlId{"Command7"}); // accompaniment off: Z plays a solo note
+            view.click(ControlId{Ctl::Command2}); // "Стоп"
+            view.click(ControlId{Ctl::Command7}); // accompaniment off: Z plays a solo note
             rhythm_hits = midi.hits().size();
             QTimer::singleShot(1000, &app, [&] { press_next(press_next); });
         });

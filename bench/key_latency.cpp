@@ -177,10 +177,10 @@ int main(int argc, char* argv[]) {
     QTimer::singleShot(1000, &app, [&] {
         window = view.main_window().windowHandle();
         for (int s = 1; s < style; ++s) {
-            view.click(ControlId{"Command1", 1}); // the next style
+            view.click(ControlId{Ctl::Command1, 1}); // the next style
         }
-        view.click(ControlId{"Command7"}); // accompaniment mode: arms the start
-        view.key_down(0x5A, 0);            // Z: chord C major, starts the rhythm
+        view.click(ControlId{Ctl::Command7}); // accompaniment mode: arms the start
+        view.key_down(0x5A, 0);               // Z: chord C major, starts the rhythm
         // Held: the chord stays while the solo key plays.
         QTimer::singleShot(2000, &app, [&] {
             midi.record(true);

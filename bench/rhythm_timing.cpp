@@ -349,13 +349,13 @@ public:
         select_style(carrier);
         while (form.r.tempo != target_tempo) {
             const int before = form.r.tempo;
-            view_.click(ControlId{"Command5", form.r.tempo < target_tempo ? 1 : 0});
+            view_.click(ControlId{Ctl::Command5, form.r.tempo < target_tempo ? 1 : 0});
             if (form.r.tempo == before) {
                 break; // the tempo buttons do nothing (yet)
             }
         }
-        view_.click(ControlId{"Command7"}); // accompaniment mode: arms the start
-        view_.key_down(0x5A, 0);            // Z: chord C major, starts drums and accompaniment
+        view_.click(ControlId{Ctl::Command7}); // accompaniment mode: arms the start
+        view_.key_down(0x5A, 0);               // Z: chord C major, starts drums and accompaniment
         view_.key_up(0x5A, 0);
         if (form.r.rhythm_running == kTrue) {
             select_style(styles_.busiest);
@@ -378,7 +378,7 @@ public:
             fallback_ = true;
             form.timer1.set_interval(options_.interval_ms);
             form.timer1.set_enabled(true);
-            view_.click(ControlId{"Label1"}); // an event without a handler, so the view syncs
+            view_.click(ControlId{Ctl::Label1}); // an event without a handler, so the view syncs
         }
         return true;
     }
@@ -578,7 +578,7 @@ public:
         shown_messages_ = shown_messages;
         print_result();
         if (program_.form1().r.rhythm_running == kTrue) {
-            view_.click(ControlId{"Command2"}); // "Стоп"
+            view_.click(ControlId{Ctl::Command2}); // "Стоп"
         }
     }
 
@@ -587,7 +587,7 @@ private:
         Form1& form = program_.form1();
         while (form.r.sttil != style) {
             const int before = form.r.sttil;
-            const ControlId arrow{"Command1", form.r.sttil < style ? 1 : 0};
+            const ControlId arrow{Ctl::Command1, form.r.sttil < style ? 1 : 0};
             view_.mouse_down(arrow, kLeftButton, 0);
             view_.mouse_up(kLeftButton, 0);
             if (form.r.sttil == before) {

@@ -49,9 +49,9 @@ int main(int argc, char** argv) {
     }
     Form1& form = program.form1();
     for (int s = 1; s < style; ++s) {
-        form.mouse_down(ControlId{"Command1", 1}, kLeftButton, 0);
+        form.mouse_down(ControlId{Ctl::Command1, 1}, kLeftButton, 0);
     }
-    form.click(ControlId{"Command7", -1});
+    form.click(ControlId{Ctl::Command7, -1});
     form.key_down(90, 0); // Z: the chord key of C starts drums and accompaniment
     form.key_up(90, 0);
     for (int t = 0; t < kTicksPerBar + tick; ++t) {

@@ -72,15 +72,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto choice = [&]() -> int {
         return next < size ? data[next++] : static_cast<int>(rng() & 0xFFU);
     };
-    const auto click = [&](const char* name, int index = -1) {
+    const auto click = [&](Ctl c, int index = -1) {
         const bool was_running = form.r.rhythm_running != kFalse;
-        form.click(ControlId{name, index});
+        form.click(ControlId{c, index});
         if (was_running && form.r.rhythm_running == kFalse) {
-            checker.expect_silent(std::string("stop by ") + name);
+            checker.expect_silent("stop by " + std::string(control_name(c)));
         }
     };
 
-    click("Command7"); // accompaniment on: the chord keys start and steer it
+    click(Ctl::Command7); // accompaniment on: the chord keys start and steer it
     for (int step = 0; step < kSteps; ++step) {
         const int op = choice();
         const int arg = choice();
@@ -94,27 +94,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case 2:
-            form.scroll(ControlId{"HScroll" + std::to_string(2 + arg % 3), -1}, arg & 0x7F);
+            form.scroll(arg % 3 == 0   ? Ctl::HScroll2
+                        : arg % 3 == 1 ? Ctl::HScroll3
+                                       : Ctl::HScroll4,
+                        arg & 0x7F);
             break;
         case 3:
-            form.mouse_down(ControlId{"Command1", arg & 1}, kLeftButton, 0);
+            form.mouse_down(ControlId{Ctl::Command1, arg & 1}, kLeftButton, 0);
             form.mouse_up(kLeftButton, 0);
             break;
         case 4:
-            click("Command5", arg & 1);
+            click(Ctl::Command5, arg & 1);
             break;
         case 5:
             if (arg % 4 == 0) {
-                click("Command15");
+                click(Ctl::Command15);
             } else {
-                click("Command2");
+                click(Ctl::Command2);
             }
             break;
         case 6:
-            click(arg % 2 == 0 ? "Command7" : "Command3");
+            click(arg % 2 == 0 ? Ctl::Command7 : Ctl::Command3);
             break;
         default:
-            form.scroll(ControlId{"HScroll1", -1}, arg % 8);
+            form.scroll(ControlId{Ctl::HScroll1, -1}, arg % 8);
             break;
         }
         // A good part of a bar after each action; the chord key lets go.

@@ -1,14 +1,16 @@
 #pragma once
 
 #include "app/color.h"
+#include "app/control_table.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace varkelon {
@@ -34,14 +36,49 @@ struct Font {
     friend bool operator==(const Font&, const Font&) = default;
 };
 
-// Identifies a control or a member of a control array: "Command2", "key(7)".
+// Every control of the main window, or control array, by the name the
+// layout table gives it: a misspelt control does not compile.
+enum class Ctl : std::uint8_t {
+#define VARKELON_CTL_ENUM(name, members) name,
+    VARKELON_FORM1_CONTROLS(VARKELON_CTL_ENUM)
+#undef VARKELON_CTL_ENUM
+};
+
+// How many controls (and control arrays) the table lists.
+inline constexpr int kCtlCount = 0
+#define VARKELON_CTL_PLUS_ONE(name, members) +1
+    VARKELON_FORM1_CONTROLS(VARKELON_CTL_PLUS_ONE)
+#undef VARKELON_CTL_PLUS_ONE
+    ;
+
+// The number of members of a control array; 0 for a single control.
+constexpr int member_count(Ctl c) {
+    constexpr int kMembers[] = {
+#define VARKELON_CTL_MEMBERS(name, members) members,
+        VARKELON_FORM1_CONTROLS(VARKELON_CTL_MEMBERS)
+#undef VARKELON_CTL_MEMBERS
+    };
+    return kMembers[static_cast<std::size_t>(c)];
+}
+
+// The name of a control as scripts and the view write it: Command2, key.
+std::string_view control_name(Ctl c);
+// The control of that name, if there is one.
+std::optional<Ctl> control_named(std::string_view name);
+
+// Identifies a control or a member of a control array: Ctl::Command2, {Ctl::key, 7}.
 struct ControlId {
-    std::string name;
+    Ctl ctl{};
     int index = -1; // -1: not an array member
 
+    constexpr ControlId() = default;
+    constexpr ControlId(Ctl c, int i = -1) : ctl(c), index(i) {} // NOLINT: a control is its id
+
+    // Command2, key(7)
     std::string to_string() const;
-    // Parses "Name" or "Name(3)"; returns false on malformed text.
-    static bool parse(std::string_view text, ControlId& out);
+    // Reads "Name" or "Name(3)": false on malformed text; otherwise `out`
+    // holds the control, or nothing when no control has that name.
+    static bool parse(std::string_view text, std::optional<ControlId>& out);
     friend bool operator==(const ControlId&, const ControlId&) = default;
 };
 
@@ -50,7 +87,7 @@ struct ControlId {
 struct Control {
     ControlId id;
     ControlKind kind = ControlKind::CommandButton;
-    std::string container = "Form1"; // "Form1", a frame's name, or a menu title's name
+    std::optional<Ctl> container; // a frame or a menu title; none: the window itself
 
     std::string caption;
     std::string tooltip;
@@ -117,29 +154,34 @@ struct ModelTimer {
 class ControlModel {
 public:
     ControlModel() = default;
+    // Every control of the layout table, each exactly once.
     explicit ControlModel(std::vector<Control> controls);
 
-    Control* find(const ControlId& id);
-    const Control* find(const ControlId& id) const;
-    Control& at(const ControlId& id); // the control must exist
-    Control& at(std::string_view name, int index = -1);
-    const Control& at(std::string_view name, int index = -1) const;
+    // nullptr when the index does not fit the control.
+    Control* find(ControlId id);
+    const Control* find(ControlId id) const;
+    Control& at(ControlId id); // the control must exist
+    const Control& at(ControlId id) const;
 
     std::vector<Control>& all() { return controls_; }
     const std::vector<Control>& all() const { return controls_; }
 
 private:
     std::vector<Control> controls_;
-    std::unordered_map<std::string, std::size_t> by_name_;
+    // Slot of a control (its members in a row) -> position in controls_.
+    std::vector<std::uint16_t> position_;
 };
 
 // The members 0..N-1 of one control array, resolved once so that an operation
-// reaches `Picture1(0)` without looking a name up.
+// reaches `Picture1(0)` without a search.
 template <std::size_t N> class ControlArray {
 public:
-    ControlArray(ControlModel& model, std::string_view name) {
+    ControlArray(ControlModel& model, Ctl c) {
+        if (member_count(c) != static_cast<int>(N)) {
+            throw std::logic_error("control array of the wrong size");
+        }
         for (std::size_t i = 0; i < N; ++i) {
-            items_[i] = &model.at(name, static_cast<int>(i));
+            items_[i] = &model.at(ControlId{c, static_cast<int>(i)});
         }
     }
     Control& operator()(int i) const { return *items_.at(static_cast<std::size_t>(i)); }

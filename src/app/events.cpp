@@ -24,40 +24,44 @@ void Form1::key_up(int key_code, int mask) {
     }
 }
 
-const Form1::MouseHandlers* Form1::mouse_handlers(std::string_view name) {
-    static constexpr MouseHandlers kTable[] = {
-        {"key", &Form1::key_MouseDown, &Form1::key_MouseUp},
-        {"Command17", &Form1::Command17_MouseDown, &Form1::Command17_MouseUp},
-        {"Command1", &Form1::Command1_MouseDown, nullptr},
-        {"Command4", &Form1::Command4_MouseDown, &Form1::Command4_MouseUp},
-        {"Command10", &Form1::Command10_MouseDown, &Form1::Command10_MouseUp},
-        {"Command9", &Form1::Command9_MouseDown, &Form1::Command9_MouseUp},
-        {"Command27", &Form1::Command27_MouseDown, &Form1::Command27_MouseUp},
-    };
-    const auto* it = std::find_if(std::begin(kTable), std::end(kTable),
-                                  [&](const MouseHandlers& h) { return h.name == name; });
-    return it == std::end(kTable) ? nullptr : it;
+Form1::MouseHandlers Form1::mouse_handlers(Ctl c) {
+    switch (c) {
+    case Ctl::key:
+        return {&Form1::key_MouseDown, &Form1::key_MouseUp};
+    case Ctl::Command17:
+        return {&Form1::Command17_MouseDown, &Form1::Command17_MouseUp};
+    case Ctl::Command1:
+        return {&Form1::Command1_MouseDown, nullptr};
+    case Ctl::Command4:
+        return {&Form1::Command4_MouseDown, &Form1::Command4_MouseUp};
+    case Ctl::Command10:
+        return {&Form1::Command10_MouseDown, &Form1::Command10_MouseUp};
+    case Ctl::Command9:
+        return {&Form1::Command9_MouseDown, &Form1::Command9_MouseUp};
+    case Ctl::Command27:
+        return {&Form1::Command27_MouseDown, &Form1::Command27_MouseUp};
+    default:
+        return {};
+    }
 }
 
-bool Form1::reacts_to_mouse(const ControlId& id) const {
-    return mouse_handlers(id.name) != nullptr;
+bool Form1::reacts_to_mouse(ControlId id) const {
+    return mouse_handlers(id.ctl).down != nullptr;
 }
 
-void Form1::mouse_down(const ControlId& id, int button, int mask) {
+void Form1::mouse_down(ControlId id, int button, int mask) {
     // A new press of a button ends whatever its last press began: only an
     // accepted press has a release to come.
     mouse_presses_.erase(button);
     if (!loaded_ || !receives_input(controls.find(id))) {
         return;
     }
-    const auto* h = mouse_handlers(id.name);
-    if (h == nullptr) {
+    const MouseHandlers h = mouse_handlers(id.ctl);
+    if (h.down == nullptr) {
         return;
     }
     mouse_presses_[button] = id;
-    if (h->down != nullptr) {
-        (this->*(h->down))(id.index, button, mask & kModifierBits);
-    }
+    (this->*(h.down))(id.index, button, mask & kModifierBits);
 }
 
 void Form1::mouse_up(int button, int mask) {
@@ -72,49 +76,62 @@ void Form1::mouse_up(int button, int mask) {
     if (!loaded_) {
         return;
     }
-    if (const auto* h = mouse_handlers(id.name); h != nullptr && h->up != nullptr) {
-        (this->*(h->up))(id.index, button, mask & kModifierBits);
+    if (const MouseHandlers h = mouse_handlers(id.ctl); h.up != nullptr) {
+        (this->*(h.up))(id.index, button, mask & kModifierBits);
     }
 }
 
-void Form1::click(const ControlId& id) {
+void Form1::click(ControlId id) {
     Control* c = controls.find(id);
     if (!loaded_ || !receives_input(c)) {
         return;
     }
-    if (id.name == "Command2") {
+    switch (id.ctl) {
+    case Ctl::Command2:
         Command2_Click();
-    } else if (id.name == "Command3") {
+        break;
+    case Ctl::Command3:
         Command3_Click();
-    } else if (id.name == "Command7") {
+        break;
+    case Ctl::Command7:
         Command7_Click();
-    } else if (id.name == "Command15") {
+        break;
+    case Ctl::Command15:
         Command15_Click();
-    } else if (id.name == "Command5") {
+        break;
+    case Ctl::Command5:
         Command5_Click(id.index);
-    } else if (id.name == "device") {
+        break;
+    case Ctl::device:
         select_midi_device(id.index);
-    } else if (id.name == "chan") {
+        break;
+    case Ctl::chan:
         c->checked = !c->checked;
-    } else if (id.name == "base") {
+        break;
+    case Ctl::base:
         frame_.show_help();
-    } else if (id.name == "oprog") {
+        break;
+    case Ctl::oprog:
         frame_.show_about();
-    } else if (id.name == "vyhod") {
+        break;
+    case Ctl::vyhod:
         frame_.exit_program();
+        break;
+    default:
+        break;
     }
 }
 
-void Form1::dbl_click(const ControlId& id) {
+void Form1::dbl_click(ControlId id) {
     if (!loaded_ || !receives_input(controls.find(id))) {
         return;
     }
-    if (id.name == "Picture3") {
+    if (id.ctl == Ctl::Picture3) {
         Picture3_DblClick();
     }
 }
 
-void Form1::scroll(const ControlId& id, int value) {
+void Form1::scroll(ControlId id, int value) {
     Control* c = controls.find(id);
     if (!loaded_ || !receives_input(c) || c->kind != ControlKind::HScrollBar) {
         return;
@@ -137,7 +154,7 @@ void Form1::set_scroll_value(Control& slider, int value) {
     }
 }
 
-void Form1::type_text(const ControlId& id, const std::string& text) {
+void Form1::type_text(ControlId id, const std::string& text) {
     Control* c = controls.find(id);
     if (loaded_ && c != nullptr && c->kind == ControlKind::TextBox) {
         c->text = text;

@@ -121,7 +121,8 @@ public:
     ControlModel controls;
 
     // Every control the operations touch, resolved once when the window is
-    // built: a misspelt name does not compile, and no tick looks a name up.
+    // built, by identifier: a misspelt control does not compile, and no
+    // event or tick looks a name up.
     Control& Label1; // style name
     ControlArray<2> Command1;
     ControlArray<3> Picture1; // style number
@@ -173,12 +174,12 @@ public:
     // A press that the control accepts pairs with the next release of the
     // same mouse button: that release goes to the control whatever has become
     // of it since. A release without an accepted press does nothing.
-    void mouse_down(const ControlId& id, int button, int mask);
+    void mouse_down(ControlId id, int button, int mask);
     void mouse_up(int button, int mask);
-    void click(const ControlId& id);
-    void dbl_click(const ControlId& id);
-    void scroll(const ControlId& id, int value); // the user sets a slider
-    void type_text(const ControlId& id, const std::string& text);
+    void click(ControlId id);
+    void dbl_click(ControlId id);
+    void scroll(ControlId id, int value); // the user sets a slider
+    void type_text(ControlId id, const std::string& text);
     void timer_tick(TimerId which); // delivered only while the timer is enabled
     // A message from a MIDI keyboard, with the computer keyboard's modifiers
     // held at that moment: notes press and release keys, all else is ignored.
@@ -186,7 +187,7 @@ public:
     // The MIDI keyboard went away: the keys it holds will get no note-off.
     void midi_keyboard_gone();
     // True for controls whose handlers run on mouse press and release rather than on click.
-    bool reacts_to_mouse(const ControlId& id) const;
+    bool reacts_to_mouse(ControlId id) const;
 
     // Sets a slider's value; its change handler runs when the value changes,
     // whether the user or the code sets it.
@@ -245,15 +246,14 @@ public:
     void Command17_MouseDown(int index, int button, int mask);
     void Command17_MouseUp(int index, int button, int mask);
 
-    // The controls whose handlers run on mouse press and release: one table
-    // serves dispatch and reacts_to_mouse.
+    // The handlers of the controls that take mouse presses and releases:
+    // one switch serves dispatch and reacts_to_mouse.
     using MouseHandler = void (Form1::*)(int index, int button, int mask);
     struct MouseHandlers {
-        std::string_view name;
-        MouseHandler down;
-        MouseHandler up;
+        MouseHandler down = nullptr; // nullptr: the control takes clicks, not presses
+        MouseHandler up = nullptr;
     };
-    static const MouseHandlers* mouse_handlers(std::string_view name);
+    static MouseHandlers mouse_handlers(Ctl c);
 
     // --- style data and style selection (engine/style_selection.cpp) ---
     // The byte at a one-based position of the style data file; positions

@@ -75,7 +75,6 @@ void MainWindowView::build() {
     central->setPalette(pal);
     central->setAutoFillBackground(true);
     setCentralWidget(central);
-    containers_["Form1"] = central;
 
     const auto& all = form_.controls.all();
     for (std::size_t i = 0; i < all.size(); ++i) {
@@ -84,13 +83,13 @@ void MainWindowView::build() {
             c.kind == ControlKind::Timer) {
             continue;
         }
-        const auto container = containers_.find(c.container);
+        const auto container = c.container ? containers_.find(*c.container) : containers_.end();
         QWidget* parent = container != containers_.end() ? container->second : central;
         QWidget* w = create_widget(c, parent);
         by_widget_[w] = bindings_.size();
         bindings_.push_back(Binding{i, w, nullptr, std::nullopt});
         if (c.kind == ControlKind::Frame) {
-            containers_[c.id.name] = w;
+            containers_[c.id.ctl] = w;
         }
     }
     build_menus();
@@ -181,7 +180,7 @@ void MainWindowView::build_menus() {
             continue;
         }
         const bool has_items = std::any_of(all.begin(), all.end(), [&](const Control& c) {
-            return c.kind == ControlKind::MenuItem && c.container == title.id.name;
+            return c.kind == ControlKind::MenuItem && c.container == title.id.ctl;
         });
         const ControlId title_id = title.id;
         if (!has_items) {
@@ -192,11 +191,11 @@ void MainWindowView::build_menus() {
             continue;
         }
         QMenu* menu = menuBar()->addMenu(menu_text(title.caption));
-        menus_[title.id.name] = menu;
+        menus_[title.id.ctl] = menu;
         bindings_.push_back(Binding{i, nullptr, menu->menuAction(), std::nullopt});
         for (std::size_t j = 0; j < all.size(); ++j) {
             const Control& item = all[j];
-            if (item.kind != ControlKind::MenuItem || item.container != title.id.name) {
+            if (item.kind != ControlKind::MenuItem || item.container != title.id.ctl) {
                 continue;
             }
             const ControlId item_id = item.id;

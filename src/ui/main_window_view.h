@@ -68,8 +68,8 @@ private:
     ViewEvents& events_;
     std::vector<Binding> bindings_;
     std::map<const QWidget*, std::size_t> by_widget_; // -> index into bindings_
-    std::map<std::string, QWidget*> containers_;
-    std::map<std::string, QMenu*> menus_;
+    std::map<Ctl, QWidget*> containers_;              // the frames
+    std::map<Ctl, QMenu*> menus_;
     std::optional<std::pair<int, int>> placed_; // the model position last applied
     SliderStyle* slider_style_ = nullptr;
 };

@@ -168,25 +168,25 @@ void PrintTo(const BadInput& input, std::ostream* os) {
 // Every style for two bars in a chord that changes with each bar, levels and
 // tempo at their ends, then the demonstration to its end.
 void play_everything(Core& core, MidiStreamChecker& checker) {
-    core.click("Command7");
+    core.click(Ctl::Command7);
     for (int s = 0; s < kStyleCount; ++s) {
         for (int bar = 0; bar < 2; ++bar) {
             core.r().key_index = static_cast<std::int16_t>((5 * s + bar) % 12);
             core.r().shift_state = static_cast<std::int16_t>((s + bar) % 8);
             core.form().press_key();
-            core.scroll(bar == 0 ? "HScroll3" : "HScroll4", bar == 0 ? 127 : 0);
-            core.click("Command5", bar);
+            core.scroll(bar == 0 ? Ctl::HScroll3 : Ctl::HScroll4, bar == 0 ? 127 : 0);
+            core.click(Ctl::Command5, bar);
             for (int t = 0; t < kTicksPerBar; ++t) {
                 core.form().timer_tick(TimerId::Timer1);
             }
             core.form().release_key();
         }
-        core.click("Command2");
+        core.click(Ctl::Command2);
         checker.expect_silent("stop");
-        core.mouse_down("Command1", 1);
-        core.mouse_up("Command1", 1);
+        core.mouse_down(Ctl::Command1, 1);
+        core.mouse_up(Ctl::Command1, 1);
     }
-    core.click("Command15");
+    core.click(Ctl::Command15);
     for (int t = 0; t < 2000 && core.r().demo_running != kFalse; ++t) {
         core.form().timer_tick(TimerId::Timer1);
     }
@@ -214,9 +214,9 @@ TEST_P(BadInputs, MeetTheirReaction) {
         break;
     case Reaction::Position: {
         if (input.form == FormId::Form2) {
-            core.click("base");
+            core.click(Ctl::base);
         } else if (input.form == FormId::Form4) {
-            core.click("oprog");
+            core.click(Ctl::oprog);
         }
         const auto at = core.program.position(input.form);
         EXPECT_EQ(at.left, input.left);

@@ -55,7 +55,7 @@ TEST_P(Chord, SoundsBassThenThreeNotesAndRecordsTheChord) {
     EXPECT_EQ(core.r().chord_root, c.key);
     EXPECT_EQ(core.r().chord_minor, c.mask & kModifierBits);
     EXPECT_EQ(core.r().accomp_active, kTrue);
-    EXPECT_EQ(core.control("key", c.key).value, 1);
+    EXPECT_EQ(core.control(Ctl::key, c.key).value, 1);
 }
 
 TEST_P(Chord, ReleaseSendsTheBassOffCutsTheChordAndTheSoloNote) {
@@ -65,7 +65,7 @@ TEST_P(Chord, ReleaseSendsTheBassOffCutsTheChordAndTheSoloNote) {
     core.form().key_up(c.code, 0);
     EXPECT_EQ(core.sent_since(from), (std::vector<std::uint32_t>{note_off(14, c.bass), 0x00007BBEU,
                                                                  note_off(16, 48 + c.key)}));
-    EXPECT_EQ(core.control("key", c.key).value, 0);
+    EXPECT_EQ(core.control(Ctl::key, c.key).value, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, Chord, ::testing::ValuesIn(kChords),
@@ -85,14 +85,14 @@ TEST_F(ChordEntry, ModePaintsTheLeftWhiteKeysYellowOnly) {
         const bool left_white =
             k < 12 && (k == 0 || k == 2 || k == 4 || k == 5 || k == 7 || k == 9 || k == 11);
         const bool black = k % 12 == 1 || k % 12 == 3 || k % 12 == 6 || k % 12 == 8 || k % 12 == 10;
-        EXPECT_EQ(core.back_color("key", k),
+        EXPECT_EQ(core.back_color(Ctl::key, k),
                   left_white ? colors::kYellow : (black ? colors::kBlack : colors::kWhite))
             << k;
     }
 }
 
 TEST_F(ChordEntry, ChordDoesNotFollowTheOctave) {
-    core.scroll("HScroll1", 0);
+    core.scroll(Ctl::HScroll1, 0);
     const auto from = core.mark();
     core.form().key_down(kKeyZ, 0);
     EXPECT_EQ(core.sent_since(from),
@@ -103,24 +103,24 @@ TEST_F(ChordEntry, ChordDoesNotFollowTheOctave) {
 TEST_F(ChordEntry, SecondChordKeyRepaintsTheFirstAndItsReleaseSendsItsOwnBass) {
     core.form().key_down(kKeyZ, 0);
     core.form().key_down(kKeyB, 0);
-    EXPECT_EQ(core.back_color("key", 0), colors::kYellow);
-    EXPECT_EQ(core.back_color("key", 7), colors::kOrange);
+    EXPECT_EQ(core.back_color(Ctl::key, 0), colors::kYellow);
+    EXPECT_EQ(core.back_color(Ctl::key, 7), colors::kOrange);
     EXPECT_EQ(core.r().chord_root, 7);
 
     const auto from = core.mark();
     core.form().key_up(kKeyZ, 0);
     EXPECT_EQ(core.sent_since(from),
               (std::vector<std::uint32_t>{note_off(14, 36), 0x00007BBEU, note_off(16, 48)}));
-    EXPECT_EQ(core.back_color("key", 0), colors::kYellow);
-    EXPECT_EQ(core.back_color("key", 7), colors::kOrange);
+    EXPECT_EQ(core.back_color(Ctl::key, 0), colors::kYellow);
+    EXPECT_EQ(core.back_color(Ctl::key, 7), colors::kOrange);
 }
 
 TEST_F(ChordEntry, ChordPressClearsTheMarkOfABlackChordKey) {
     core.form().key_down(83, 0); // key 1
-    ASSERT_EQ(core.back_color("key", 1), colors::kDarkRed);
+    ASSERT_EQ(core.back_color(Ctl::key, 1), colors::kDarkRed);
     core.form().key_down(kKeyZ, 0);
-    EXPECT_EQ(core.back_color("key", 1), colors::kBlack);
-    EXPECT_EQ(core.back_color("key", 0), colors::kOrange);
+    EXPECT_EQ(core.back_color(Ctl::key, 1), colors::kBlack);
+    EXPECT_EQ(core.back_color(Ctl::key, 0), colors::kOrange);
 }
 
 TEST_F(ChordEntry, RightHandKeysStillPlaySolo) {
@@ -136,7 +136,7 @@ TEST_F(ChordEntry, RepeatedChordKeyResendsTheChord) {
     core.form().key_down(kKeyZ, 0);
     core.form().key_down(kKeyZ, 0);
     EXPECT_EQ(core.sent_since(from).size(), 8U);
-    EXPECT_EQ(core.back_color("key", 0), colors::kOrange);
+    EXPECT_EQ(core.back_color(Ctl::key, 0), colors::kOrange);
 }
 
 } // namespace

@@ -12,41 +12,64 @@ namespace {
 struct ParseCase {
     const char* text;
     bool ok;
-    const char* name;
-    int index;
+    std::optional<ControlId> id; // empty: well formed, but no control has the name
 };
 
 TEST(ControlIdParse, Table) {
     const ParseCase cases[] = {
-        {"Command2", true, "Command2", -1},
-        {"key(7)", true, "key", 7},
-        {"key(0)", true, "key", 0},
-        {"device(10)", true, "device", 10},
-        {"Command17(3)", true, "Command17", 3},
-        {"vyhod", true, "vyhod", -1},
-        {"", false, "", 0},
-        {"key(", false, "", 0},
-        {"key()", false, "", 0},
-        {"key(-1)", false, "", 0},
-        {"key(+1)", false, "", 0},
-        {"key( 1)", false, "", 0},
-        {"key(1x)", false, "", 0},
-        {"key(3", false, "", 0},
-        {"key(3)x", false, "", 0},
-        {"key(3)(4)", false, "", 0},
-        {"(3)", false, "", 0},
-        {"key)3", false, "", 0},
-        {"key(99999999999)", false, "", 0},
+        {"Command2", true, ControlId{Ctl::Command2}},
+        {"key(7)", true, ControlId{Ctl::key, 7}},
+        {"key(0)", true, ControlId{Ctl::key, 0}},
+        {"device(10)", true, ControlId{Ctl::device, 10}},
+        {"Command17(3)", true, ControlId{Ctl::Command17, 3}},
+        {"vyhod", true, ControlId{Ctl::vyhod}},
+        {"key(99)", true, ControlId{Ctl::key, 99}}, // a member the model does not have
+        {"nosuch", true, std::nullopt},
+        {"Key(1)", true, std::nullopt},
+        {"", false, std::nullopt},
+        {"key(", false, std::nullopt},
+        {"key()", false, std::nullopt},
+        {"key(-1)", false, std::nullopt},
+        {"key(+1)", false, std::nullopt},
+        {"key( 1)", false, std::nullopt},
+        {"key(1x)", false, std::nullopt},
+        {"key(3", false, std::nullopt},
+        {"key(3)x", false, std::nullopt},
+        {"key(3)(4)", false, std::nullopt},
+        {"(3)", false, std::nullopt},
+        {"key)3", false, std::nullopt},
+        {"key(99999999999)", false, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        ControlId id{"unchanged", 99};
+        std::optional<ControlId> id = ControlId{Ctl::base, 99};
         EXPECT_EQ(ControlId::parse(c.text, id), c.ok);
         if (c.ok) {
-            EXPECT_EQ(id, (ControlId{c.name, c.index}));
-            EXPECT_EQ(id.to_string(), c.text);
+            EXPECT_EQ(id, c.id);
+        }
+        if (id) {
+            EXPECT_EQ(id->to_string(), c.text);
         }
     }
+}
+
+// Every control of the table is in the model once, under its own name.
+TEST(ControlTable, EveryControlAndMemberOnceUnderItsName) {
+    const ControlModel model{make_form1_controls()};
+    std::size_t members = 0;
+    for (int i = 0; i < kCtlCount; ++i) {
+        const auto c = static_cast<Ctl>(i);
+        EXPECT_EQ(control_named(control_name(c)), c);
+        const int n = member_count(c);
+        members += n == 0 ? 1 : static_cast<std::size_t>(n);
+        for (int k = (n == 0 ? -1 : 0); k < (n == 0 ? 0 : n); ++k) {
+            const Control* found = model.find(ControlId{c, k});
+            ASSERT_NE(found, nullptr) << control_name(c) << " " << k;
+            EXPECT_EQ(found->id, (ControlId{c, k}));
+        }
+        EXPECT_EQ(model.find(ControlId{c, n == 0 ? 0 : n}), nullptr) << control_name(c);
+    }
+    EXPECT_EQ(model.all().size(), members);
 }
 
 bool is_black(int k) {
@@ -57,7 +80,7 @@ bool is_black(int k) {
 class Keyboard : public ::testing::Test {
 protected:
     ControlModel model{make_form1_controls()};
-    const Control& key(int k) const { return model.at("key", k); }
+    const Control& key(int k) const { return model.at(ControlId{Ctl::key, k}); }
     int white_left(int whites_to_the_left) const { return 480 + 360 * whites_to_the_left; }
 };
 
@@ -66,7 +89,7 @@ TEST_F(Keyboard, WhiteKeysStepBy360AndBlackKeysStand120LeftOfTheNextWhite) {
     for (int k = 0; k < kKeyCount; ++k) {
         SCOPED_TRACE(k);
         EXPECT_EQ(key(k).top, 2520);
-        EXPECT_EQ(key(k).container, "Form1");
+        EXPECT_EQ(key(k).container, std::nullopt) << "on the window";
         if (is_black(k)) {
             EXPECT_EQ(key(k).left, white_left(whites) - 120);
             EXPECT_EQ(key(k).width, 255);
@@ -106,7 +129,7 @@ TEST_F(Keyboard, BlackKeysLieAboveTheWhiteKeys) {
     auto position = [&](int k) {
         return std::find_if(all.begin(), all.end(),
                             [k](const Control& c) {
-                                return c.id == ControlId{"key", k};
+                                return c.id == ControlId{Ctl::key, k};
                             }) -
                all.begin();
     };
@@ -136,76 +159,75 @@ protected:
 };
 
 TEST_F(Routing, DisabledOrHiddenControlReceivesNoPress) {
-    core.control("key", 5).enabled = false;
-    core.control("Command17", 2).visible = false;
-    core.control("chan", 0).enabled = false;
+    core.control(Ctl::key, 5).enabled = false;
+    core.control(Ctl::Command17, 2).visible = false;
+    core.control(Ctl::chan, 0).enabled = false;
     const auto from = core.mark();
 
-    core.mouse_down("key", 5);
-    core.mouse_down("Command17", 2);
-    core.click("chan", 0);
+    core.mouse_down(Ctl::key, 5);
+    core.mouse_down(Ctl::Command17, 2);
+    core.click(Ctl::chan, 0);
 
     EXPECT_EQ(core.mark(), from);
-    EXPECT_EQ(core.back_color("key", 5), colors::kWhite);
-    EXPECT_EQ(core.back_color("Command17", 2), colors::kWhite);
-    EXPECT_TRUE(core.control("chan", 0).checked);
+    EXPECT_EQ(core.back_color(Ctl::key, 5), colors::kWhite);
+    EXPECT_EQ(core.back_color(Ctl::Command17, 2), colors::kWhite);
+    EXPECT_TRUE(core.control(Ctl::chan, 0).checked);
 }
 
 TEST_F(Routing, ReleaseReachesTheControlWhereThePressBegan) {
-    core.mouse_down("key", 5);
-    core.mouse_down("Command17", 2, kRightButton);
-    core.control("key", 5).enabled = false;
-    core.control("Command17", 2).visible = false;
+    core.mouse_down(Ctl::key, 5);
+    core.mouse_down(Ctl::Command17, 2, kRightButton);
+    core.control(Ctl::key, 5).enabled = false;
+    core.control(Ctl::Command17, 2).visible = false;
     const auto from = core.mark();
 
-    core.mouse_up("key", 5);
-    core.mouse_up("Command17", 2, kRightButton);
+    core.mouse_up(Ctl::key, 5);
+    core.mouse_up(Ctl::Command17, 2, kRightButton);
 
     EXPECT_EQ(core.sent_since(from),
               (std::vector<std::uint32_t>{note_off(14, 41), 0x00007BBEU, note_off(16, 53)}));
-    EXPECT_EQ(core.back_color("key", 5), colors::kWhite);
-    EXPECT_EQ(core.back_color("Command17", 2), colors::kWhite);
+    EXPECT_EQ(core.back_color(Ctl::key, 5), colors::kWhite);
+    EXPECT_EQ(core.back_color(Ctl::Command17, 2), colors::kWhite);
 }
 
 // A release pairs with the last press of its own mouse button, and only
 // with one that a control accepted.
 TEST_F(Routing, AReleaseWithoutAnAcceptedPressOfItsButtonDoesNothing) {
-    core.control("key", 5).enabled = false;
+    core.control(Ctl::key, 5).enabled = false;
     const auto from = core.mark();
-    core.mouse_down("key", 5);
-    core.mouse_up("key", 5);
-    core.mouse_up("key", 6, kMiddleButton);
+    core.mouse_down(Ctl::key, 5);
+    core.mouse_up(Ctl::key, 5);
+    core.mouse_up(Ctl::key, 6, kMiddleButton);
 
-    core.control("key", 5).enabled = true;
-    core.mouse_down("key", 5, kRightButton);
-    core.control("key", 5).enabled = false;
-    core.mouse_down("key", 5, kRightButton); // refused: the earlier press has ended
-    core.mouse_up("key", 5, kRightButton);
-    core.mouse_up("key", 5, kLeftButton);
+    core.control(Ctl::key, 5).enabled = true;
+    core.mouse_down(Ctl::key, 5, kRightButton);
+    core.control(Ctl::key, 5).enabled = false;
+    core.mouse_down(Ctl::key, 5, kRightButton); // refused: the earlier press has ended
+    core.mouse_up(Ctl::key, 5, kRightButton);
+    core.mouse_up(Ctl::key, 5, kLeftButton);
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(16, 53, 78)});
 }
 
 TEST_F(Routing, UnknownControlsAreIgnored) {
     const auto from = core.mark();
-    core.mouse_down("key", 37);
-    core.mouse_up("key", 37);
-    core.click("nosuch");
-    core.mouse_down("Command17", 8);
+    core.mouse_down(Ctl::key, 37);
+    core.mouse_up(Ctl::key, 37);
+    core.mouse_down(Ctl::Command17, 8);
     EXPECT_EQ(core.mark(), from);
 }
 
 TEST_F(Routing, SettingASliderToItsValueRunsNoHandler) {
     const auto from = core.mark();
-    core.scroll("HScroll1", 4);
+    core.scroll(Ctl::HScroll1, 4);
     EXPECT_EQ(core.mark(), from) << "no preview note";
 }
 
 TEST_F(Routing, SliderIsKeptInItsRange) {
-    core.scroll("HScroll2", 500);
-    EXPECT_EQ(core.control("HScroll2").value, 127);
+    core.scroll(Ctl::HScroll2, 500);
+    EXPECT_EQ(core.control(Ctl::HScroll2).value, 127);
     EXPECT_EQ(core.r().solo_volume, 127);
-    core.scroll("HScroll1", -3);
-    EXPECT_EQ(core.control("HScroll1").value, 0);
+    core.scroll(Ctl::HScroll1, -3);
+    EXPECT_EQ(core.control(Ctl::HScroll1).value, 0);
     EXPECT_EQ(core.r().octave, 0);
 }
 

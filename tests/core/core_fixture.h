@@ -7,6 +7,7 @@
 #include "app/fakes.h"
 #include "app/program.h"
 #include "midi/recording_midi.h"
+#include "support/control_print.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,6 @@ namespace varkelon {
 // Readable failures: colours and control names as the logic names them.
 inline void PrintTo(const Color& c, std::ostream* os) {
     *os << c.to_string();
-}
-inline void PrintTo(const ControlId& id, std::ostream* os) {
-    *os << id.to_string();
 }
 
 } // namespace varkelon
@@ -74,28 +72,19 @@ struct Core {
         return out;
     }
 
-    Control& control(std::string_view name, int index = -1) {
-        return form().controls.at(name, index);
-    }
-    Color back_color(std::string_view name, int index = -1) {
-        return control(name, index).back_color;
-    }
+    Control& control(Ctl c, int index = -1) { return form().controls.at(ControlId{c, index}); }
+    Color back_color(Ctl c, int index = -1) { return control(c, index).back_color; }
 
-    void scroll(std::string_view slider, int value) {
-        form().scroll(ControlId{std::string(slider), -1}, value);
-    }
-    void mouse_down(std::string_view name, int index, int button = kLeftButton, int mask = 0) {
-        form().mouse_down(ControlId{std::string(name), index}, button, mask);
+    void scroll(Ctl slider, int value) { form().scroll(slider, value); }
+    void mouse_down(Ctl c, int index, int button = kLeftButton, int mask = 0) {
+        form().mouse_down(ControlId{c, index}, button, mask);
     }
     // The release goes where the button's press went; the control is named
     // here only so that a test reads as the user acts.
-    void mouse_up(std::string_view /*name*/, int /*index*/, int button = kLeftButton,
-                  int mask = 0) {
+    void mouse_up(Ctl /*c*/, int /*index*/, int button = kLeftButton, int mask = 0) {
         form().mouse_up(button, mask);
     }
-    void click(std::string_view name, int index = -1) {
-        form().click(ControlId{std::string(name), index});
-    }
+    void click(Ctl c, int index = -1) { form().click(ControlId{c, index}); }
 
     // Accompaniment mode as the "Аккомпанемент" button will set it.
     void accompaniment_on() {

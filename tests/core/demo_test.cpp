@@ -60,7 +60,7 @@ protected:
 };
 
 TEST_F(Demo, ChosenStepsSendWhatTheScoreSays) {
-    core.click("Command15");
+    core.click(Ctl::Command15);
     EXPECT_TRUE(contains(tick_to(3), {0x004E449FU}));
 
     std::vector<std::uint32_t> step9 = {pack_short_message(0x9D, 37, 62), note_on(15, 61, 34),
@@ -78,12 +78,12 @@ TEST_F(Demo, ChosenStepsSendWhatTheScoreSays) {
 }
 
 TEST_F(Demo, TheEndGivesEverythingBackAndLeavesNothingSounding) {
-    core.scroll("HScroll1", 6);
+    core.scroll(Ctl::HScroll1, 6);
     core.form().timer_tick(TimerId::Timer2);
-    core.click("Command7");
+    core.click(Ctl::Command7);
     const int style = core.r().sttil;
     const auto from = core.mark();
-    core.click("Command15");
+    core.click(Ctl::Command15);
     tick_to(kDemoLastStep);
     const auto sent = core.sent_since(from);
 
@@ -93,10 +93,10 @@ TEST_F(Demo, TheEndGivesEverythingBackAndLeavesNothingSounding) {
     EXPECT_EQ(core.r().octave, 6);
     EXPECT_EQ(core.r().accomp_mode, kTrue);
     EXPECT_EQ(core.r().sync_armed, kTrue);
-    EXPECT_TRUE(core.control("Command7").enabled);
-    EXPECT_TRUE(core.control("Command3").enabled);
+    EXPECT_TRUE(core.control(Ctl::Command7).enabled);
+    EXPECT_TRUE(core.control(Ctl::Command3).enabled);
     for (int k = 0; k < kKeyCount; ++k) {
-        EXPECT_EQ(core.control("key", k).value, 0) << k;
+        EXPECT_EQ(core.control(Ctl::key, k).value, 0) << k;
     }
     EXPECT_TRUE(sounding(sent).empty());
 }
@@ -106,33 +106,33 @@ constexpr int kStopSteps[] = {1, 9, 100, 169, 298};
 TEST_F(Demo, AStopAtAnyStepEndsItAtOnceWithNothingLeftSounding) {
     for (const int step : kStopSteps) {
         const auto from = core.mark();
-        core.click("Command15");
+        core.click(Ctl::Command15);
         tick_to(step);
-        core.click("Command2"); // "Стоп"
+        core.click(Ctl::Command2); // "Стоп"
         EXPECT_EQ(core.r().demo_running, kFalse) << step;
         EXPECT_EQ(core.r().sttil, 1) << step;
         EXPECT_EQ(core.r().octave, 4) << step;
         EXPECT_EQ(core.r().accomp_mode, kFalse) << step;
-        EXPECT_EQ(core.control("Command15").back_color, colors::kButtonFace) << step;
+        EXPECT_EQ(core.control(Ctl::Command15).back_color, colors::kButtonFace) << step;
         EXPECT_TRUE(sounding(core.sent_since(from)).empty()) << step;
     }
 }
 
 TEST_F(Demo, AClickWhileItRunsStartsOverAndKeepsWhatTheEndRestores) {
-    core.mouse_down("Command1", 1); // the user's style 2
-    core.click("Command15");
+    core.mouse_down(Ctl::Command1, 1); // the user's style 2
+    core.click(Ctl::Command15);
     tick_to(50);
     const auto before_scroll = core.mark();
-    core.scroll("HScroll1", 2);
+    core.scroll(Ctl::HScroll1, 2);
     EXPECT_TRUE(core.sent_since(before_scroll).empty()) << "no preview while it plays";
-    core.click("Command15");
+    core.click(Ctl::Command15);
     EXPECT_EQ(core.r().demo_step, 0);
     EXPECT_EQ(core.r().sttil, 4);
     EXPECT_EQ(core.r().sttil1, 2);
     const auto from = core.mark();
     tick_to(3);
     EXPECT_TRUE(contains(core.sent_since(from), {0x004E449FU}));
-    core.click("Command2");
+    core.click(Ctl::Command2);
     EXPECT_EQ(core.r().sttil, 2);
     EXPECT_EQ(core.r().octave, 2) << "the user's move during the piece is theirs";
 }

@@ -29,24 +29,24 @@ protected:
 };
 
 TEST_P(DrumPad, CaptionNamesTheSound) {
-    EXPECT_EQ(core.control("Command17", GetParam().index).caption, GetParam().caption);
+    EXPECT_EQ(core.control(Ctl::Command17, GetParam().index).caption, GetParam().caption);
 }
 
 TEST_P(DrumPad, MouseDownLightsItAndSendsItsNoteAtTheMasterLevel) {
     const auto& p = GetParam();
-    core.scroll("HScroll2", 10); // neither the solo nor
-    core.scroll("HScroll3", 20); // the accompaniment level applies
-    core.scroll("HScroll4", 90);
+    core.scroll(Ctl::HScroll2, 10); // neither the solo nor
+    core.scroll(Ctl::HScroll3, 20); // the accompaniment level applies
+    core.scroll(Ctl::HScroll4, 90);
 
     auto from = core.mark();
-    core.mouse_down("Command17", p.index, kRightButton, kShift);
-    EXPECT_EQ(core.back_color("Command17", p.index), Color::rgb(187, 255, 119));
+    core.mouse_down(Ctl::Command17, p.index, kRightButton, kShift);
+    EXPECT_EQ(core.back_color(Ctl::Command17, p.index), Color::rgb(187, 255, 119));
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(10, p.note, 90)});
     EXPECT_EQ(core.r().pad_index, p.index);
 
     from = core.mark();
-    core.mouse_up("Command17", p.index, kRightButton, kShift);
-    EXPECT_EQ(core.back_color("Command17", p.index), colors::kWhite);
+    core.mouse_up(Ctl::Command17, p.index, kRightButton, kShift);
+    EXPECT_EQ(core.back_color(Ctl::Command17, p.index), colors::kWhite);
     EXPECT_EQ(core.mark(), from) << "a pad never sends a note-off";
 }
 
@@ -55,10 +55,10 @@ TEST_P(DrumPad, FunctionKeyStrikesTheSamePad) {
     const auto from = core.mark();
     core.form().key_down(kF1 + p.index, 0);
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(10, p.note, 100)});
-    EXPECT_EQ(core.back_color("Command17", p.index), colors::kPadLit);
+    EXPECT_EQ(core.back_color(Ctl::Command17, p.index), colors::kPadLit);
     for (int other = 0; other < kPadCount; ++other) {
         if (other != p.index) {
-            EXPECT_EQ(core.back_color("Command17", other), colors::kWhite) << other;
+            EXPECT_EQ(core.back_color(Ctl::Command17, other), colors::kWhite) << other;
         }
     }
 }
@@ -78,9 +78,9 @@ TEST_F(DrumPads, F5AtMaster100IsTheSnare) {
 }
 
 TEST_F(DrumPads, MasterZeroStrikesSilently) {
-    core.scroll("HScroll4", 0);
+    core.scroll(Ctl::HScroll4, 0);
     const auto from = core.mark();
-    core.mouse_down("Command17", 7);
+    core.mouse_down(Ctl::Command17, 7);
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(10, 57, 0)});
 }
 
@@ -95,18 +95,18 @@ TEST_F(DrumPads, StrikingWorksInEveryMode) {
     core.accompaniment_on();
     core.r().rhythm_running = kTrue;
     const auto from = core.mark();
-    core.mouse_down("Command17", 1);
+    core.mouse_down(Ctl::Command17, 1);
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(10, 41, 100)});
 }
 
 TEST_F(DrumPads, RhythmTickWhitensEveryPad) {
-    core.mouse_down("Command17", 2);
+    core.mouse_down(Ctl::Command17, 2);
     core.form().key_down(kF1 + 3, 0);
-    core.click("Command2"); // "Старт"
+    core.click(Ctl::Command2); // "Старт"
     core.form().timer_tick(TimerId::Timer1);
     // The first tick of style 1 hits the kick and the closed hat: only their pads stay lit.
     for (int i = 0; i < kPadCount; ++i) {
-        EXPECT_EQ(core.back_color("Command17", i),
+        EXPECT_EQ(core.back_color(Ctl::Command17, i),
                   i == 0 || i == 6 ? colors::kPadLit : colors::kWhite)
             << i;
     }

@@ -188,7 +188,7 @@ TEST(EarlyStartMidi, TheProgramStartsExactlyAsWithoutIt) {
             EXPECT_EQ(dialogs.shown[i].text, plain_dialogs.shown[i].text);
         }
         EXPECT_EQ(program.form1().r.midi_out_handle, plain.form1().r.midi_out_handle);
-        EXPECT_EQ(program.form1().controls.at("device", 1).caption, "Port A");
+        EXPECT_EQ(program.form1().controls.at({Ctl::device, 1}).caption, "Port A");
     }
 }
 

@@ -47,13 +47,13 @@ TEST_P(KeyMap, KeyDownPlaysItAndKeyUpReleasesIt) {
     core.form().key_down(GetParam().code, 0);
     EXPECT_EQ(core.r().key_index, k);
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(16, 48 + k, 78)});
-    EXPECT_EQ(core.control("key", k).value, 1);
+    EXPECT_EQ(core.control(Ctl::key, k).value, 1);
 
     from = core.mark();
     core.form().key_up(GetParam().code, 0);
     EXPECT_EQ(core.sent_since(from), (std::vector<std::uint32_t>{note_off(14, 36 + k), 0x00007BBEU,
                                                                  note_off(16, 48 + k)}));
-    EXPECT_EQ(core.control("key", k).value, 0);
+    EXPECT_EQ(core.control(Ctl::key, k).value, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKeys, KeyMap, ::testing::ValuesIn(kKeyMap), [](const auto& test_case) {
@@ -79,31 +79,31 @@ protected:
 };
 
 TEST_F(Input, ShiftAloneDoesNothingAndItsReleaseWhitensPad3) {
-    core.mouse_down("Command17", 3);
+    core.mouse_down(Ctl::Command17, 3);
     core.r().key_index = 7;
     const auto from = core.mark();
 
     core.form().key_down(kShiftKey, kShift);
     EXPECT_EQ(core.mark(), from);
     EXPECT_EQ(core.r().key_index, 7) << "Shift alone does not even look up the map";
-    EXPECT_EQ(core.back_color("Command17", 3), colors::kPadLit);
+    EXPECT_EQ(core.back_color(Ctl::Command17, 3), colors::kPadLit);
 
     core.form().key_up(kShiftKey, 0);
     EXPECT_EQ(core.mark(), from) << "no key is released";
-    EXPECT_EQ(core.back_color("Command17", 3), colors::kWhite);
+    EXPECT_EQ(core.back_color(Ctl::Command17, 3), colors::kWhite);
 }
 
 TEST_F(Input, UnmappedKeyChangesNothingButPad3OnRelease) {
-    core.mouse_down("Command17", 3);
-    core.mouse_down("Command17", 5);
+    core.mouse_down(Ctl::Command17, 3);
+    core.mouse_down(Ctl::Command17, 5);
     const auto from = core.mark();
 
     core.form().key_down(kKeyA, 0);
     EXPECT_EQ(core.mark(), from);
     core.form().key_up(kKeyA, 0);
     EXPECT_EQ(core.mark(), from);
-    EXPECT_EQ(core.back_color("Command17", 3), colors::kWhite);
-    EXPECT_EQ(core.back_color("Command17", 5), colors::kPadLit);
+    EXPECT_EQ(core.back_color(Ctl::Command17, 3), colors::kWhite);
+    EXPECT_EQ(core.back_color(Ctl::Command17, 5), colors::kPadLit);
 }
 
 TEST_F(Input, FunctionKeysStrikePadsAndNeverPressKeys) {
@@ -113,17 +113,17 @@ TEST_F(Input, FunctionKeysStrikePadsAndNeverPressKeys) {
         auto from = core.mark();
         core.form().key_down(kF1 + i, 0);
         EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(10, notes[i], 100)});
-        EXPECT_EQ(core.back_color("Command17", i), colors::kPadLit);
+        EXPECT_EQ(core.back_color(Ctl::Command17, i), colors::kPadLit);
         EXPECT_EQ(core.r().key_index, 45);
         EXPECT_EQ(core.r().pad_index, i);
 
         from = core.mark();
         core.form().key_up(kF1 + i, 0);
         EXPECT_EQ(core.mark(), from);
-        EXPECT_EQ(core.back_color("Command17", i), colors::kWhite);
+        EXPECT_EQ(core.back_color(Ctl::Command17, i), colors::kWhite);
     }
     for (int k = 0; k < 37; ++k) {
-        EXPECT_EQ(core.control("key", k).value, 0) << k;
+        EXPECT_EQ(core.control(Ctl::key, k).value, 0) << k;
     }
 }
 
@@ -135,7 +135,7 @@ TEST_F(Input, ModifiersReachThePressAsTheirMask) {
         core.form().key_up(kKeyT, 0);
         EXPECT_EQ(core.r().shift_state, mask) << "a release leaves the mask alone";
     }
-    core.mouse_down("key", 30, kLeftButton, kShift | kCtrl);
+    core.mouse_down(Ctl::key, 30, kLeftButton, kShift | kCtrl);
     EXPECT_EQ(core.r().shift_state, 3);
 }
 
@@ -145,9 +145,9 @@ TEST_F(Input, HeldKeyRepeatsItsPressUntilTheOneRelease) {
     core.form().key_down(kKeyT, 0);
     core.form().key_down(kKeyT, 0);
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>(3, note_on(16, 72, 78)));
-    EXPECT_EQ(core.back_color("key", 24), colors::kLightBlue);
+    EXPECT_EQ(core.back_color(Ctl::key, 24), colors::kLightBlue);
     core.form().key_up(kKeyT, 0);
-    EXPECT_EQ(core.back_color("key", 24), colors::kWhite);
+    EXPECT_EQ(core.back_color(Ctl::key, 24), colors::kWhite);
 }
 
 TEST_F(Input, KeyUpWithoutKeyDownStillReleases) {
@@ -155,17 +155,17 @@ TEST_F(Input, KeyUpWithoutKeyDownStillReleases) {
     core.form().key_up(kKeyB, 0);
     EXPECT_EQ(core.sent_since(from),
               (std::vector<std::uint32_t>{note_off(14, 43), 0x00007BBEU, note_off(16, 55)}));
-    EXPECT_EQ(core.back_color("key", 7), colors::kWhite);
+    EXPECT_EQ(core.back_color(Ctl::key, 7), colors::kWhite);
 }
 
 TEST_F(Input, EveryMouseButtonPlays) {
     for (const int button : {kLeftButton, kRightButton, kMiddleButton}) {
         SCOPED_TRACE(button);
         auto from = core.mark();
-        core.mouse_down("key", 5, button);
+        core.mouse_down(Ctl::key, 5, button);
         EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(16, 53, 78)});
         from = core.mark();
-        core.mouse_up("key", 5, button);
+        core.mouse_up(Ctl::key, 5, button);
         EXPECT_EQ(core.sent_since(from),
                   (std::vector<std::uint32_t>{note_off(14, 41), 0x00007BBEU, note_off(16, 53)}));
     }
@@ -185,8 +185,8 @@ TEST_F(Input, TooltipsFollowTheOctave) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "octave " << c.octave << " key " << c.key);
-        core.scroll("HScroll1", c.octave);
-        EXPECT_EQ(core.control("key", c.key).tooltip, c.tooltip);
+        core.scroll(Ctl::HScroll1, c.octave);
+        EXPECT_EQ(core.control(Ctl::key, c.key).tooltip, c.tooltip);
     }
 }
 

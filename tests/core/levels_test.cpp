@@ -34,8 +34,8 @@ TEST_F(Levels, SoloNoteVelocity) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "solo " << c.solo << " master " << c.master);
-        core.scroll("HScroll2", c.solo);
-        core.scroll("HScroll4", c.master);
+        core.scroll(Ctl::HScroll2, c.solo);
+        core.scroll(Ctl::HScroll4, c.master);
         const auto from = core.mark();
         core.form().key_down(kKeyT, 0);
         EXPECT_EQ(velocity_of(from, 0x9F), c.velocity);
@@ -44,7 +44,7 @@ TEST_F(Levels, SoloNoteVelocity) {
 }
 
 TEST_F(Levels, SoloNoteIgnoresTheAccompanimentLevel) {
-    core.scroll("HScroll3", 0);
+    core.scroll(Ctl::HScroll3, 0);
     const auto from = core.mark();
     core.form().key_down(kKeyT, 0);
     EXPECT_EQ(velocity_of(from, 0x9F), 78);
@@ -61,8 +61,8 @@ TEST_F(Levels, ChordVelocities) {
     core.accompaniment_on();
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "accomp " << c.accomp << " master " << c.master);
-        core.scroll("HScroll3", c.accomp);
-        core.scroll("HScroll4", c.master);
+        core.scroll(Ctl::HScroll3, c.accomp);
+        core.scroll(Ctl::HScroll4, c.master);
         const auto from = core.mark();
         core.form().key_down(kKeyZ, 0);
         EXPECT_EQ(velocity_of(from, 0x9D), c.bass);
@@ -73,7 +73,7 @@ TEST_F(Levels, ChordVelocities) {
 
 TEST_F(Levels, ChordIgnoresTheSoloLevel) {
     core.accompaniment_on();
-    core.scroll("HScroll2", 0);
+    core.scroll(Ctl::HScroll2, 0);
     const auto from = core.mark();
     core.form().key_down(kKeyZ, 0);
     EXPECT_EQ(velocity_of(from, 0x9D), 62);
@@ -93,25 +93,25 @@ TEST_F(Levels, StyleEventVelocity) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << "v " << c.v << " accomp " << c.accomp << " master " << c.master);
-        core.scroll("HScroll3", c.accomp);
-        core.scroll("HScroll4", c.master);
+        core.scroll(Ctl::HScroll3, c.accomp);
+        core.scroll(Ctl::HScroll4, c.master);
         EXPECT_EQ(core.form().style_event_velocity(c.v), c.velocity);
     }
 }
 
 TEST_F(Levels, MasterZeroSilencesEveryNoteOnButStillSendsIt) {
-    core.scroll("HScroll4", 0);
+    core.scroll(Ctl::HScroll4, 0);
 
     auto from = core.mark();
     core.form().key_down(kKeyT, 0);
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(16, 72, 0)});
 
     from = core.mark();
-    core.mouse_down("Command17", 0);
+    core.mouse_down(Ctl::Command17, 0);
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(10, 36, 0)});
 
     from = core.mark();
-    core.scroll("HScroll1", 5); // the octave preview
+    core.scroll(Ctl::HScroll1, 5); // the octave preview
     EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(16, 72, 0)});
 
     core.accompaniment_on();
@@ -123,17 +123,17 @@ TEST_F(Levels, MasterZeroSilencesEveryNoteOnButStillSendsIt) {
 }
 
 struct SliderCase {
-    const char* slider;
-    const char* label;
+    Ctl slider;
+    Ctl label;
     const char* text;
     std::int16_t Form1Register::*level;
 };
 
 TEST_F(Levels, SliderStoresAndShowsItsLevelAndSendsNothing) {
     const SliderCase sliders[] = {
-        {"HScroll2", "Label3", "соло = ", &Form1Register::solo_volume},
-        {"HScroll3", "Label5", "аккомпанемент = ", &Form1Register::accomp_volume},
-        {"HScroll4", "Label9", "общая = ", &Form1Register::master_volume},
+        {Ctl::HScroll2, Ctl::Label3, "соло = ", &Form1Register::solo_volume},
+        {Ctl::HScroll3, Ctl::Label5, "аккомпанемент = ", &Form1Register::accomp_volume},
+        {Ctl::HScroll4, Ctl::Label9, "общая = ", &Form1Register::master_volume},
     };
     for (const auto& s : sliders) {
         SCOPED_TRACE(s.slider);

@@ -29,22 +29,22 @@ TEST(DeviceMenu, ThreePortsGetThreeItemsBesideTheMapper) {
     core.midi.names = {"Synth A", "USB MIDI 1", "Port three"};
     core.start();
 
-    EXPECT_EQ(core.control("device", 0).caption, "MIDI Mapper");
-    EXPECT_TRUE(core.control("device", 0).visible);
+    EXPECT_EQ(core.control(Ctl::device, 0).caption, "MIDI Mapper");
+    EXPECT_TRUE(core.control(Ctl::device, 0).visible);
     const char* names[] = {"Synth A", "USB MIDI 1", "Port three"};
     for (int i = 1; i <= 3; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(core.control("device", i).caption, names[i - 1]);
-        EXPECT_TRUE(core.control("device", i).visible);
-        EXPECT_TRUE(core.control("device", i).enabled);
-        EXPECT_FALSE(core.control("device", i).checked);
+        EXPECT_EQ(core.control(Ctl::device, i).caption, names[i - 1]);
+        EXPECT_TRUE(core.control(Ctl::device, i).visible);
+        EXPECT_TRUE(core.control(Ctl::device, i).enabled);
+        EXPECT_FALSE(core.control(Ctl::device, i).checked);
     }
     for (int i = 4; i < kDeviceItems; ++i) {
-        EXPECT_FALSE(core.control("device", i).visible) << i;
-        EXPECT_FALSE(core.control("device", i).enabled) << i;
+        EXPECT_FALSE(core.control(Ctl::device, i).visible) << i;
+        EXPECT_FALSE(core.control(Ctl::device, i).enabled) << i;
     }
     EXPECT_EQ(core.r().midi_device_count, 3);
-    EXPECT_TRUE(core.control("device", 0).checked);
+    EXPECT_TRUE(core.control(Ctl::device, 0).checked);
     EXPECT_EQ(core.r().midi_device_id, -1);
 }
 
@@ -56,17 +56,17 @@ TEST(DeviceMenu, TwelvePortsFillTheTenItems) {
     core.start();
 
     for (int i = 1; i <= 10; ++i) {
-        EXPECT_EQ(core.control("device", i).caption, "port " + std::to_string(i - 1));
-        EXPECT_TRUE(core.control("device", i).visible) << i;
+        EXPECT_EQ(core.control(Ctl::device, i).caption, "port " + std::to_string(i - 1));
+        EXPECT_TRUE(core.control(Ctl::device, i).visible) << i;
     }
-    EXPECT_EQ(core.form().controls.find(ControlId{"device", 11}), nullptr);
+    EXPECT_EQ(core.form().controls.find(ControlId{Ctl::device, 11}), nullptr);
 }
 
 TEST(DeviceMenu, NoPortsLeaveOnlyTheMapper) {
     Core core;
     core.start();
     for (int i = 1; i < kDeviceItems; ++i) {
-        EXPECT_FALSE(core.control("device", i).visible) << i;
+        EXPECT_FALSE(core.control(Ctl::device, i).visible) << i;
     }
     EXPECT_EQ(core.r().midi_device_count, 0);
 }
@@ -81,28 +81,28 @@ protected:
 };
 
 TEST_F(DeviceChoice, MovesTheCheckMarkAndOpensThatDevice) {
-    core.click("device", 2);
+    core.click(Ctl::device, 2);
 
-    EXPECT_FALSE(core.control("device", 0).checked);
-    EXPECT_TRUE(core.control("device", 2).checked);
+    EXPECT_FALSE(core.control(Ctl::device, 0).checked);
+    EXPECT_TRUE(core.control(Ctl::device, 2).checked);
     EXPECT_EQ(core.r().midi_device_id, 1);
     EXPECT_EQ(core.midi.events.back(), (Event{Kind::Open, 1, 0, 0}));
 
-    core.click("device", 3);
-    EXPECT_FALSE(core.control("device", 2).checked);
-    EXPECT_TRUE(core.control("device", 3).checked);
+    core.click(Ctl::device, 3);
+    EXPECT_FALSE(core.control(Ctl::device, 2).checked);
+    EXPECT_TRUE(core.control(Ctl::device, 3).checked);
     EXPECT_EQ(core.r().midi_device_id, 2);
 
-    core.click("device", 0);
-    EXPECT_FALSE(core.control("device", 3).checked);
-    EXPECT_TRUE(core.control("device", 0).checked);
+    core.click(Ctl::device, 0);
+    EXPECT_FALSE(core.control(Ctl::device, 3).checked);
+    EXPECT_TRUE(core.control(Ctl::device, 0).checked);
     EXPECT_EQ(core.r().midi_device_id, -1);
     EXPECT_EQ(core.midi.events.back(), (Event{Kind::Open, kMidiMapperId, 0, 0}));
 }
 
 TEST_F(DeviceChoice, OldPortIsSilencedThenClosedAndTheNewOneGetsNothing) {
     const auto from = core.mark();
-    core.click("device", 1);
+    core.click(Ctl::device, 1);
 
     auto expected = all_notes_off_events();
     expected.push_back(Event{Kind::Close, 0, 0, 0});
@@ -113,13 +113,13 @@ TEST_F(DeviceChoice, OldPortIsSilencedThenClosedAndTheNewOneGetsNothing) {
 
 TEST_F(DeviceChoice, ChoosingTheCheckedItemReopensTheSameDevice) {
     const auto from = core.mark();
-    core.click("device", 0);
+    core.click(Ctl::device, 0);
 
     auto expected = all_notes_off_events();
     expected.push_back(Event{Kind::Close, 0, 0, 0});
     expected.push_back(Event{Kind::Open, kMidiMapperId, 0, 0});
     EXPECT_EQ(events_since(core, from), expected);
-    EXPECT_TRUE(core.control("device", 0).checked);
+    EXPECT_TRUE(core.control(Ctl::device, 0).checked);
 }
 
 TEST_F(DeviceChoice, UnloadSilencesThePortBeforeClosingIt) {
@@ -133,30 +133,30 @@ TEST_F(DeviceChoice, UnloadSilencesThePortBeforeClosingIt) {
 
 TEST_F(DeviceChoice, FailedOpenIsReportedAndTheMarkStays) {
     core.midi.open_rc = 4;
-    core.click("device", 2);
+    core.click(Ctl::device, 2);
 
     ASSERT_EQ(core.dialogs.shown.size(), 1U);
     EXPECT_EQ(core.dialogs.shown[0].text, "Couldn't open midi out, rc = 4");
     EXPECT_EQ(core.dialogs.shown[0].icon, MessageIcon::None);
-    EXPECT_TRUE(core.control("device", 2).checked);
-    EXPECT_FALSE(core.control("device", 0).checked);
+    EXPECT_TRUE(core.control(Ctl::device, 2).checked);
+    EXPECT_FALSE(core.control(Ctl::device, 0).checked);
     EXPECT_EQ(core.r().midi_device_id, 1);
 
     const auto from = core.mark();
     core.form().key_down(kKeyZ, 0);
     core.form().key_up(kKeyZ, 0);
-    core.mouse_down("Command17", 4);
+    core.mouse_down(Ctl::Command17, 4);
     EXPECT_TRUE(core.sent_since(from).empty()) << "sends are lost while no port is open";
 }
 
 TEST_F(DeviceChoice, ChoosingAgainAfterAFailureClearsTheFailedItem) {
     core.midi.open_rc = 4;
-    core.click("device", 2);
+    core.click(Ctl::device, 2);
     core.midi.open_rc = 0;
-    core.click("device", 1);
+    core.click(Ctl::device, 1);
 
-    EXPECT_FALSE(core.control("device", 2).checked);
-    EXPECT_TRUE(core.control("device", 1).checked);
+    EXPECT_FALSE(core.control(Ctl::device, 2).checked);
+    EXPECT_TRUE(core.control(Ctl::device, 1).checked);
     EXPECT_EQ(core.dialogs.shown.size(), 1U);
 
     const auto from = core.mark();
@@ -166,10 +166,10 @@ TEST_F(DeviceChoice, ChoosingAgainAfterAFailureClearsTheFailedItem) {
 
 TEST_F(DeviceChoice, HiddenItemCannotBeChosen) {
     const auto from = core.mark();
-    core.click("device", 5);
+    core.click(Ctl::device, 5);
     EXPECT_EQ(core.mark(), from);
-    EXPECT_TRUE(core.control("device", 0).checked);
-    EXPECT_FALSE(core.control("device", 5).checked);
+    EXPECT_TRUE(core.control(Ctl::device, 0).checked);
+    EXPECT_FALSE(core.control(Ctl::device, 5).checked);
 }
 
 // Sees every call, also the sends that a closed port would drop.
@@ -197,16 +197,16 @@ TEST(DeviceChoiceSpy, NothingIsSentTowardsAPortThatFailedToOpen) {
     ASSERT_TRUE(program.start());
 
     midi.open_rc = 4;
-    program.form1().click(ControlId{"device", 1});
+    program.form1().click(ControlId{Ctl::device, 1});
     midi.calls.clear();
 
     midi.open_rc = 0;
-    program.form1().click(ControlId{"device", 0});
+    program.form1().click(ControlId{Ctl::device, 0});
     EXPECT_EQ(midi.calls, (std::vector<std::string>{"close", "open -1"}));
 
     midi.calls.clear();
     midi.open_rc = 4;
-    program.form1().click(ControlId{"device", 1});
+    program.form1().click(ControlId{Ctl::device, 1});
     program.close(FormId::Form1);
     ASSERT_FALSE(midi.calls.empty());
     EXPECT_EQ(midi.calls.back(), "close");

@@ -13,9 +13,9 @@ protected:
         core.form().timer_tick(TimerId::Timer2);
     }
     void press(int k, int mask = 0, int button = kLeftButton) {
-        core.mouse_down("key", k, button, mask);
+        core.mouse_down(Ctl::key, k, button, mask);
     }
-    void release(int k, int button = kLeftButton) { core.mouse_up("key", k, button); }
+    void release(int k, int button = kLeftButton) { core.mouse_up(Ctl::key, k, button); }
     Core core;
 };
 
@@ -61,7 +61,7 @@ TEST_F(Notes, SoloNoteIsTheOctaveBasePlusTheKey) {
     const RangeCase cases[] = {{0, 0, 0}, {0, 36, 36}, {7, 0, 84}, {7, 36, 120}, {2, 13, 37}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "octave " << c.octave << " key " << c.key);
-        core.scroll("HScroll1", c.octave);
+        core.scroll(Ctl::HScroll1, c.octave);
         auto from = core.mark();
         press(c.key);
         EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(16, c.note, 78)});
@@ -113,13 +113,13 @@ TEST_P(KeyColours, HeldAndReleasedColourReadBack) {
         core.r().rhythm_running = kTrue;
     }
 
-    core.mouse_down("key", c.key);
-    EXPECT_EQ(core.back_color("key", c.key), c.held);
-    EXPECT_EQ(core.control("key", c.key).value, 1);
+    core.mouse_down(Ctl::key, c.key);
+    EXPECT_EQ(core.back_color(Ctl::key, c.key), c.held);
+    EXPECT_EQ(core.control(Ctl::key, c.key).value, 1);
 
-    core.mouse_up("key", c.key);
-    EXPECT_EQ(core.back_color("key", c.key), c.released);
-    EXPECT_EQ(core.control("key", c.key).value, 0);
+    core.mouse_up(Ctl::key, c.key);
+    EXPECT_EQ(core.back_color(Ctl::key, c.key), c.released);
+    EXPECT_EQ(core.control(Ctl::key, c.key).value, 0);
 }
 
 using namespace colors;
@@ -157,22 +157,22 @@ INSTANTIATE_TEST_SUITE_P(Table, KeyColours, ::testing::ValuesIn(kColourCases),
 TEST_F(Notes, RepeatedSoloPressKeepsItsColour) {
     press(13);
     press(13);
-    EXPECT_EQ(core.back_color("key", 13), colors::kDarkBlue);
+    EXPECT_EQ(core.back_color(Ctl::key, 13), colors::kDarkBlue);
     release(13);
-    EXPECT_EQ(core.back_color("key", 13), colors::kBlack);
+    EXPECT_EQ(core.back_color(Ctl::key, 13), colors::kBlack);
 }
 
 TEST_F(Notes, ChordPressRepaintsAHeldRightHandBlackKey) {
     press(25);
-    ASSERT_EQ(core.back_color("key", 25), colors::kDarkBlue);
+    ASSERT_EQ(core.back_color(Ctl::key, 25), colors::kDarkBlue);
     core.accompaniment_on();
     // The chord comes from another mouse button: the left one still holds key 25.
-    core.mouse_down("key", 0, kRightButton);
-    EXPECT_EQ(core.back_color("key", 25), colors::kBlack);
+    core.mouse_down(Ctl::key, 0, kRightButton);
+    EXPECT_EQ(core.back_color(Ctl::key, 25), colors::kBlack);
 
     const auto from = core.mark();
     release(25);
-    EXPECT_EQ(core.back_color("key", 25), colors::kBlack);
+    EXPECT_EQ(core.back_color(Ctl::key, 25), colors::kBlack);
     EXPECT_EQ(core.sent_since(from),
               (std::vector<std::uint32_t>{note_off(14, 61), 0x00007BBEU, note_off(16, 73)}));
 }

@@ -56,7 +56,7 @@ protected:
     // Accompaniment mode, then the chord key k with `mask`, which starts the
     // rhythm; the first tick plays.
     std::vector<std::uint32_t> first_tick_in_chord(int k, int mask) {
-        core.click("Command7");
+        core.click(Ctl::Command7);
         core.r().key_index = static_cast<std::int16_t>(k);
         core.r().shift_state = static_cast<std::int16_t>(mask);
         core.form().press_key();
@@ -88,24 +88,24 @@ TEST_P(StyleOutsideTheFile, KeepsInstrumentAndTempoAndPlaysSilence) {
     set_table_entry(built.bytes, 2, GetParam().low, GetParam().high);
     restore_sum(built.bytes, 1000, 1600);
     start_with(built.bytes);
-    core.click("Command5", 1);
+    core.click(Ctl::Command5, 1);
     ASSERT_EQ(core.r().tempo, 140);
 
-    core.mouse_down("Command1", 1);
+    core.mouse_down(Ctl::Command1, 1);
     EXPECT_EQ(core.r().sttil, 2);
-    EXPECT_EQ(core.control("Label1").caption, "Диско ");
+    EXPECT_EQ(core.control(Ctl::Label1).caption, "Диско ");
     EXPECT_EQ(core.r().solo_program, 5);
     EXPECT_EQ(core.r().tempo, 140);
     EXPECT_EQ(core.form().timer1.interval_ms, 115);
 
-    core.click("Command2");
+    core.click(Ctl::Command2);
     const auto from = core.mark();
     for (int t = 0; t < 2 * kTicksPerBar; ++t) {
         core.form().timer_tick(TimerId::Timer1);
     }
     EXPECT_TRUE(core.sent_since(from).empty());
     EXPECT_EQ(core.r().tick_in_bar, 0);
-    EXPECT_EQ(core.control("Picture4").picture, pictures::kLampBeat1);
+    EXPECT_EQ(core.control(Ctl::Picture4).picture, pictures::kLampBeat1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, StyleOutsideTheFile,
@@ -124,7 +124,7 @@ TEST_F(CraftedStyles, InstrumentAndTempoBytesBeyondTheirRangeAreTakenAtTheirLimi
     EXPECT_EQ(core.r().solo_program, 127);
     EXPECT_EQ(core.r().tempo, 254);
     EXPECT_EQ(core.form().timer1.interval_ms, 1);
-    core.click("Command5", 1); // 264 would leave the range: nothing changes
+    core.click(Ctl::Command5, 1); // 264 would leave the range: nothing changes
     EXPECT_EQ(core.r().tempo, 254);
 }
 
@@ -138,7 +138,7 @@ TEST_F(CraftedStyles, AStreamThatRunsOffTheEndOfTheFileReadsSilenceAndStillWraps
     restore_sum(built.bytes, 1000, 1500);
     start_with(built.bytes);
 
-    core.click("Command2");
+    core.click(Ctl::Command2);
     const auto from = core.mark();
     for (int t = 0; t < 2 * kTicksPerBar + 1; ++t) {
         core.form().timer_tick(TimerId::Timer1);
@@ -216,8 +216,8 @@ TEST_F(CraftedStyles, EveryDataByteSentIsAMidiDataByteAndStatusesBelow0x80AreDro
                                0xC0, 130, 0,           // program beyond MIDI
                            })
                    .bytes);
-    core.scroll("HScroll3", 127);
-    core.scroll("HScroll4", 127);
+    core.scroll(Ctl::HScroll3, 127);
+    core.scroll(Ctl::HScroll4, 127);
     const auto sent = first_tick_in_chord(0, 0);
     EXPECT_EQ(sent, (std::vector<std::uint32_t>{pack_short_message(kStatusDrumOn, 36, 127),
                                                 pack_short_message(0xB0, 127, 63),

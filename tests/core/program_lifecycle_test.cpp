@@ -298,8 +298,8 @@ TEST(MainWindowPosition, SavedPositionComesBackAtTheNextStart) {
 TEST(SecondaryWindows, FirstOpeningUsesTheDefaultPositions) {
     Core core;
     core.start();
-    core.click("base");
-    core.click("oprog");
+    core.click(Ctl::base);
+    core.click(Ctl::oprog);
     EXPECT_TRUE(core.program.help().loaded);
     EXPECT_EQ(core.program.help().left, 4200);
     EXPECT_EQ(core.program.help().top, 1900);
@@ -311,9 +311,9 @@ TEST(SecondaryWindows, FirstOpeningUsesTheDefaultPositions) {
 TEST(SecondaryWindows, ShowingAnOpenWindowDoesNotMoveIt) {
     Core core;
     core.start();
-    core.click("base");
+    core.click(Ctl::base);
     core.program.move(FormId::Form2, 100, 200);
-    core.click("base");
+    core.click(Ctl::base);
     EXPECT_EQ(core.program.help().left, 100);
     EXPECT_EQ(core.program.help().top, 200);
 }
@@ -321,7 +321,7 @@ TEST(SecondaryWindows, ShowingAnOpenWindowDoesNotMoveIt) {
 TEST(ProgramEnd, CloseBoxWithHelpOpenRunsOnUntilHelpIsClosed) {
     Core core;
     core.start();
-    core.click("base");
+    core.click(Ctl::base);
     core.program.move(FormId::Form1, 1000, 1100);
     core.program.move(FormId::Form2, 2000, 2100);
 
@@ -344,11 +344,11 @@ TEST(ProgramEnd, CloseBoxWithHelpOpenRunsOnUntilHelpIsClosed) {
 TEST(ProgramEnd, ExitWithAboutOpenSavesMainAndAboutOnly) {
     Core core;
     core.start();
-    core.click("oprog");
+    core.click(Ctl::oprog);
     core.program.move(FormId::Form1, 1000, 1100);
     core.program.move(FormId::Form4, 3000, 3100);
 
-    core.click("vyhod");
+    core.click(Ctl::vyhod);
 
     EXPECT_EQ(core.settings.values,
               (std::map<std::string, std::string>{
@@ -362,7 +362,7 @@ TEST(ProgramEnd, ExitWithAboutOpenSavesMainAndAboutOnly) {
 TEST(ProgramEnd, ExitWithNoOtherWindowWritesOnlyTheMainPosition) {
     Core core;
     core.start();
-    core.click("vyhod");
+    core.click(Ctl::vyhod);
     EXPECT_EQ(core.settings.values,
               (std::map<std::string, std::string>{{"left1", "3000"}, {"top1", "3000"}}));
     EXPECT_TRUE(core.program.ended());
@@ -371,11 +371,11 @@ TEST(ProgramEnd, ExitWithNoOtherWindowWritesOnlyTheMainPosition) {
 TEST(ProgramEnd, AWindowClosedBeforeTheExitWritesNothingMore) {
     Core core;
     core.start();
-    core.click("base");
+    core.click(Ctl::base);
     core.program.close(FormId::Form2);
     core.settings.values.clear();
 
-    core.click("vyhod");
+    core.click(Ctl::vyhod);
 
     EXPECT_EQ(core.settings.values.count("left2"), 0U);
     EXPECT_EQ(core.settings.values.count("top2"), 0U);
@@ -384,16 +384,16 @@ TEST(ProgramEnd, AWindowClosedBeforeTheExitWritesNothingMore) {
 TEST(ProgramEnd, EventsAfterTheExitHaveNoEffect) {
     Core core;
     core.start();
-    core.click("vyhod");
+    core.click(Ctl::vyhod);
     const auto from = core.mark();
 
     core.form().key_down(kKeyZ, 0);
-    core.mouse_down("Command17", 0);
+    core.mouse_down(Ctl::Command17, 0);
     core.form().timer_tick(TimerId::Timer2);
 
     EXPECT_EQ(core.mark(), from);
-    EXPECT_EQ(core.back_color("Command17", 0), colors::kWhite);
-    EXPECT_EQ(core.control("key", 0).value, 0);
+    EXPECT_EQ(core.back_color(Ctl::Command17, 0), colors::kWhite);
+    EXPECT_EQ(core.control(Ctl::key, 0).value, 0);
 }
 
 } // namespace

@@ -75,11 +75,11 @@ public:
     StylePlay(int style, int root, int mask) : bar_style_(style) {
         core_.start();
         for (int i = 1; i < style; ++i) {
-            core_.mouse_down("Command1", 1);
-            core_.mouse_up("Command1", 1);
+            core_.mouse_down(Ctl::Command1, 1);
+            core_.mouse_up(Ctl::Command1, 1);
         }
         EXPECT_EQ(core_.r().sttil, style);
-        core_.click("Command7");
+        core_.click(Ctl::Command7);
         chord(root, mask); // the armed start: the rhythm runs from tick 0
         EXPECT_EQ(core_.r().rhythm_running, kTrue);
     }
@@ -96,8 +96,8 @@ public:
     // The arrows step the style; it takes over at the next bar line.
     void choose_style(int style) {
         while (core_.r().sttil != style) {
-            core_.mouse_down("Command1", core_.r().sttil < style ? 1 : 0);
-            core_.mouse_up("Command1", core_.r().sttil < style ? 1 : 0);
+            core_.mouse_down(Ctl::Command1, core_.r().sttil < style ? 1 : 0);
+            core_.mouse_up(Ctl::Command1, core_.r().sttil < style ? 1 : 0);
         }
     }
 

@@ -139,10 +139,10 @@ private:
         if (was_running && r().rhythm_running == kFalse) {
             checker_.expect_silent("stop by " + name(id));
         }
-        if (id.name == "Command3" && !was_armed && r().sync_armed != kFalse) {
+        if (id.ctl == Ctl::Command3 && !was_armed && r().sync_armed != kFalse) {
             checker_.expect_silent("\"Синхростарт\" armed");
         }
-        if (id.name == "device" && form().device_item(id.index).visible) {
+        if (id.ctl == Ctl::device && form().device_item(id.index).visible) {
             checker_.expect_silent("device switch to " + name(id));
         }
     }
@@ -221,42 +221,44 @@ private:
         } else if (w < 640) {
             key_down(pick(256)); // any key at all, Shift and the arrows among them
         } else if (w < 700) {
-            press_mouse(chance(75) ? ControlId{"key", pick(kKeyCount)}
-                                   : ControlId{"Command17", pick(8)});
+            press_mouse(chance(75) ? ControlId{Ctl::key, pick(kKeyCount)}
+                                   : ControlId{Ctl::Command17, pick(8)});
         } else if (w < 730) {
-            press_mouse(ControlId{"Command1", pick(2)});
+            press_mouse(ControlId{Ctl::Command1, pick(2)});
         } else if (w < 780) {
-            static const char* kPanel[] = {"Command4", "Command4", "Command10", "Command9",
-                                           "Command27"};
-            const std::string button = kPanel[pick(5)];
-            press_mouse(ControlId{button, button == "Command4" ? pick(2) : -1});
+            static constexpr Ctl kPanel[] = {Ctl::Command4, Ctl::Command4, Ctl::Command10,
+                                             Ctl::Command9, Ctl::Command27};
+            const Ctl button = kPanel[pick(5)];
+            press_mouse(ControlId{button, button == Ctl::Command4 ? pick(2) : -1});
         } else if (w < 810) {
-            click(ControlId{"Command2", -1});
+            click(ControlId{Ctl::Command2, -1});
         } else if (w < 830) {
-            click(ControlId{"Command3", -1});
+            click(ControlId{Ctl::Command3, -1});
         } else if (w < 850) {
-            click(ControlId{"Command7", -1});
+            click(ControlId{Ctl::Command7, -1});
         } else if (w < 875) {
-            click(ControlId{"Command5", pick(2)});
+            click(ControlId{Ctl::Command5, pick(2)});
         } else if (w < 890) {
-            click(ControlId{"Command15", -1});
+            click(ControlId{Ctl::Command15, -1});
         } else if (w < 905) {
             const int i = pick(3);
             line("dblclick Picture3(" + std::to_string(i) + ")");
-            form().dbl_click(ControlId{"Picture3", i});
+            form().dbl_click(ControlId{Ctl::Picture3, i});
         } else if (w < 920) {
             const std::string text = random_text();
             line("type Text1 " + sim::quote(text));
-            form().type_text(ControlId{"Text1", -1}, text);
+            form().type_text(ControlId{Ctl::Text1, -1}, text);
         } else if (w < 930) {
-            click(ControlId{"chan", pick(2)});
+            click(ControlId{Ctl::chan, pick(2)});
         } else if (w < 935) {
-            click(ControlId{"device", pick(kDeviceItems)});
+            click(ControlId{Ctl::device, pick(kDeviceItems)});
         } else {
-            const std::string slider = "HScroll" + std::to_string(1 + pick(4));
+            static constexpr Ctl kSliders[] = {Ctl::HScroll1, Ctl::HScroll2, Ctl::HScroll3,
+                                               Ctl::HScroll4};
+            const Ctl slider = kSliders[pick(4)];
             // Beyond the ends as well: the slider keeps to its range.
             const int value = pick(140) - 5;
-            line("scroll " + slider + " " + std::to_string(value));
+            line("scroll " + name(slider) + " " + std::to_string(value));
             core_.scroll(slider, value);
         }
     }

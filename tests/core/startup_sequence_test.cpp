@@ -38,11 +38,11 @@ TEST_F(StartUp, StyleOneGivesInstrumentTempoNameAndProgramChange) {
     EXPECT_EQ(core.r().solo_program, *block->instrument);
     EXPECT_EQ(core.r().tempo, *block->tempo);
     EXPECT_EQ(core.form().timer1.interval_ms, 255 - *block->tempo);
-    EXPECT_EQ(core.control("Label1").caption, "Поп ");
-    EXPECT_EQ(core.control("Picture1", 0).picture, 201);
-    EXPECT_EQ(core.control("Picture2", 0).picture, 200 + *block->tempo % 10);
-    EXPECT_FALSE(core.control("Command1", 0).enabled);
-    EXPECT_TRUE(core.control("Command1", 1).enabled);
+    EXPECT_EQ(core.control(Ctl::Label1).caption, "Поп ");
+    EXPECT_EQ(core.control(Ctl::Picture1, 0).picture, 201);
+    EXPECT_EQ(core.control(Ctl::Picture2, 0).picture, 200 + *block->tempo % 10);
+    EXPECT_FALSE(core.control(Ctl::Command1, 0).enabled);
+    EXPECT_TRUE(core.control(Ctl::Command1, 1).enabled);
     // Every message of the start, in order: the chord channels' programs,
     // the silent preview, style 1's instrument on the solo channel.
     EXPECT_EQ(core.sent_since(0),
@@ -90,16 +90,16 @@ TEST_F(StartUp, RhythmTimerIsStopped) {
 }
 
 TEST_F(StartUp, MenusCarryTheirCheckMarks) {
-    EXPECT_TRUE(core.control("chan", 0).checked);
-    EXPECT_TRUE(core.control("chan", 1).checked);
-    EXPECT_TRUE(core.control("device", 0).checked);
-    EXPECT_EQ(core.control("device", 0).caption, "MIDI Mapper");
-    EXPECT_FALSE(core.control("device", 1).checked);
+    EXPECT_TRUE(core.control(Ctl::chan, 0).checked);
+    EXPECT_TRUE(core.control(Ctl::chan, 1).checked);
+    EXPECT_TRUE(core.control(Ctl::device, 0).checked);
+    EXPECT_EQ(core.control(Ctl::device, 0).caption, "MIDI Mapper");
+    EXPECT_FALSE(core.control(Ctl::device, 1).checked);
 }
 
 TEST_F(StartUp, OctaveIsFourShownAsZero) {
-    EXPECT_EQ(core.control("Frame4").caption, "Октава = 0 ");
-    EXPECT_EQ(core.control("HScroll1").value, 4);
+    EXPECT_EQ(core.control(Ctl::Frame4).caption, "Октава = 0 ");
+    EXPECT_EQ(core.control(Ctl::HScroll1).value, 4);
     EXPECT_EQ(core.r().octave, 4);
     EXPECT_EQ(core.r().saved_octave, 4);
     EXPECT_EQ(core.r().solo_base_note, 48);
@@ -109,14 +109,14 @@ TEST_F(StartUp, KeysArePaintedWhiteAndBlack) {
     for (int k = 0; k < kKeyCount; ++k) {
         SCOPED_TRACE(k);
         const bool black = k % 12 == 1 || k % 12 == 3 || k % 12 == 6 || k % 12 == 8 || k % 12 == 10;
-        EXPECT_EQ(core.back_color("key", k), black ? colors::kBlack : colors::kWhite);
-        EXPECT_EQ(core.control("key", k).value, 0);
+        EXPECT_EQ(core.back_color(Ctl::key, k), black ? colors::kBlack : colors::kWhite);
+        EXPECT_EQ(core.control(Ctl::key, k).value, 0);
     }
 }
 
 TEST_F(StartUp, PadsAreWhite) {
     for (int i = 0; i < kPadCount; ++i) {
-        EXPECT_EQ(core.back_color("Command17", i), colors::kWhite) << i;
+        EXPECT_EQ(core.back_color(Ctl::Command17, i), colors::kWhite) << i;
     }
 }
 
@@ -124,27 +124,27 @@ TEST_F(StartUp, LevelsAreAt100AndLabelled) {
     EXPECT_EQ(core.r().solo_volume, 100);
     EXPECT_EQ(core.r().accomp_volume, 100);
     EXPECT_EQ(core.r().master_volume, 100);
-    EXPECT_EQ(core.control("Label3").caption, "соло = 100 ");
-    EXPECT_EQ(core.control("Label5").caption, "аккомпанемент = 100 ");
-    EXPECT_EQ(core.control("Label9").caption, "общая = 100 ");
+    EXPECT_EQ(core.control(Ctl::Label3).caption, "соло = 100 ");
+    EXPECT_EQ(core.control(Ctl::Label5).caption, "аккомпанемент = 100 ");
+    EXPECT_EQ(core.control(Ctl::Label9).caption, "общая = 100 ");
 }
 
 TEST_F(StartUp, TooltipsNameNotesAndOctaves) {
-    EXPECT_EQ(core.control("key", 0).tooltip, " C - 0 ");
-    EXPECT_EQ(core.control("key", 13).tooltip, " C# - 1 ");
-    EXPECT_EQ(core.control("key", 36).tooltip, " C - 3 ");
+    EXPECT_EQ(core.control(Ctl::key, 0).tooltip, " C - 0 ");
+    EXPECT_EQ(core.control(Ctl::key, 13).tooltip, " C# - 1 ");
+    EXPECT_EQ(core.control(Ctl::key, 36).tooltip, " C - 3 ");
 }
 
 TEST_F(StartUp, ModeButtonsShowTheButtonFace) {
     // "Синхростарт" has its own colour in the design; start-up replaces it.
-    EXPECT_EQ(core.back_color("Command3"), colors::kButtonFace);
-    EXPECT_EQ(core.back_color("Command2"), colors::kButtonFace);
-    EXPECT_EQ(core.back_color("Command7"), colors::kButtonFace);
+    EXPECT_EQ(core.back_color(Ctl::Command3), colors::kButtonFace);
+    EXPECT_EQ(core.back_color(Ctl::Command2), colors::kButtonFace);
+    EXPECT_EQ(core.back_color(Ctl::Command7), colors::kButtonFace);
 }
 
 TEST_F(StartUp, BarIndicatorsAreDark) {
-    EXPECT_EQ(core.control("Picture4").picture, 220);
-    EXPECT_EQ(core.control("Picture5").picture, 220);
+    EXPECT_EQ(core.control(Ctl::Picture4).picture, 220);
+    EXPECT_EQ(core.control(Ctl::Picture5).picture, 220);
 }
 
 TEST_F(StartUp, DemonstrationCopiesTakeTheirEarlyValues) {
@@ -168,8 +168,8 @@ TEST(StartUpWithoutPort, FailedMapperIsReportedAndStartUpGoesOn) {
     ASSERT_EQ(core.dialogs.shown.size(), 1U);
     EXPECT_EQ(core.dialogs.shown[0].text, "Couldn't open midi out, rc = 2");
     EXPECT_TRUE(core.form().loaded());
-    EXPECT_EQ(core.control("Frame4").caption, "Октава = 0 ");
-    EXPECT_EQ(core.control("Label9").caption, "общая = 100 ");
+    EXPECT_EQ(core.control(Ctl::Frame4).caption, "Октава = 0 ");
+    EXPECT_EQ(core.control(Ctl::Label9).caption, "общая = 100 ");
     EXPECT_TRUE(core.sent_since(0).empty());
 }
 

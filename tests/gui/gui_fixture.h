@@ -7,6 +7,7 @@
 #include "app/fakes.h"
 #include "app/program.h"
 #include "midi/recording_midi.h"
+#include "support/control_print.h"
 #include "ui/control_widgets.h"
 #include "ui/main_window_view.h"
 #include "ui/program_view.h"
@@ -55,9 +56,7 @@ protected:
     Program& program() { return *program_; }
     ProgramView& view() { return *view_; }
     MainWindowView& main_window() { return view_->main_window(); }
-    QWidget* widget(const char* name, int index = -1) {
-        return main_window().widget_of(ControlId{name, index});
-    }
+    QWidget* widget(Ctl c, int index = -1) { return main_window().widget_of(ControlId{c, index}); }
 
     // A key event as the platform delivers it: to the window, carrying the
     // X11 keycode of the physical key.

@@ -26,7 +26,7 @@ void set_application_state(Qt::ApplicationState state) {
 }
 
 TEST_F(InputTest, RightButtonOnAKeyPlaysItAndItsReleaseReleasesIt) {
-    QWidget* key7 = widget("key", 7);
+    QWidget* key7 = widget(Ctl::key, 7);
     const QPoint at = key7->mapTo(key7->window(), QPoint(key7->width() / 2, key7->height() - 10));
     QTest::mousePress(main_window().windowHandle(), Qt::RightButton, {}, at);
     EXPECT_EQ(sent(), (std::vector<std::uint32_t>{0x004E379F}));
@@ -39,8 +39,8 @@ TEST_F(InputTest, RightButtonOnAKeyPlaysItAndItsReleaseReleasesIt) {
 }
 
 TEST_F(InputTest, MouseReleaseGoesToTheKeyWhereThePressBegan) {
-    QWidget* key7 = widget("key", 7);
-    QWidget* key11 = widget("key", 11);
+    QWidget* key7 = widget(Ctl::key, 7);
+    QWidget* key11 = widget(Ctl::key, 11);
     QWindow* window = main_window().windowHandle();
     QTest::mousePress(window, Qt::LeftButton, Qt::ShiftModifier,
                       key7->mapTo(key7->window(), QPoint(5, key7->height() - 5)));
@@ -53,7 +53,7 @@ TEST_F(InputTest, MouseReleaseGoesToTheKeyWhereThePressBegan) {
 
 TEST_F(InputTest, ABlackKeyOverlappingWhiteKeysTakesThePress) {
     // Key 8 (G#) straddles keys 7 and 9 in its upper part.
-    QWidget* key8 = widget("key", 8);
+    QWidget* key8 = widget(Ctl::key, 8);
     QWindow* window = main_window().windowHandle();
     const QPoint at = key8->mapTo(key8->window(), QPoint(2, 10));
     QTest::mousePress(window, Qt::MiddleButton, {}, at);
@@ -64,7 +64,7 @@ TEST_F(InputTest, ABlackKeyOverlappingWhiteKeysTakesThePress) {
 
 TEST_F(InputTest, AQuickSecondClickPlaysAgain) {
     // The second press of a double click comes with a double-click event.
-    QWidget* key0 = widget("key", 0);
+    QWidget* key0 = widget(Ctl::key, 0);
     const QPoint at = key0->mapTo(key0->window(), QPoint(5, key0->height() - 5));
     for (int i = 0; i < 2; ++i) {
         QTest::mousePress(main_window().windowHandle(), Qt::LeftButton, {}, at);
@@ -137,8 +137,8 @@ TEST_F(InputTest, AHeldKeySendsItsFirstPressAndItsRealReleaseOnly) {
 // release, which must still reach the button and end the preview note.
 TEST_F(InputTest, APressThatHidesItsButtonStillGetsItsRelease) {
     QWindow* window = main_window().windowHandle();
-    QWidget* digit = widget("Picture3", 1);
-    QWidget* back = widget("Command27");
+    QWidget* digit = widget(Ctl::Picture3, 1);
+    QWidget* back = widget(Ctl::Command27);
     for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
         QTest::mouseDClick(window, Qt::LeftButton, {},
                            digit->mapTo(digit->window(), digit->rect().center()));
@@ -155,7 +155,7 @@ TEST_F(InputTest, APressThatHidesItsButtonStillGetsItsRelease) {
 
 TEST_F(InputTest, LosingTheKeyboardReleasesHeldKeysAndMouseButtons) {
     send_key(QEvent::KeyPress, kX11Z, Qt::Key_Z, QStringLiteral("z"));
-    QWidget* key7 = widget("key", 7);
+    QWidget* key7 = widget(Ctl::key, 7);
     QTest::mousePress(main_window().windowHandle(), Qt::LeftButton, {},
                       key7->mapTo(key7->window(), QPoint(5, key7->height() - 5)));
     set_application_state(Qt::ApplicationInactive);
@@ -171,21 +171,21 @@ TEST_F(InputTest, LosingTheKeyboardReleasesHeldKeysAndMouseButtons) {
 
 TEST_F(InputTest, KeyPreviewPlaysAndTheFocusedWidgetStillGetsTheKey) {
     // A key on a focused button strikes a pad, and the button still gets it.
-    widget("Command17", 0)->setFocus();
+    widget(Ctl::Command17, 0)->setFocus();
     send_key(QEvent::KeyPress, kX11F3, Qt::Key_F3, QString());
     EXPECT_EQ(program().form1().r.pad_index, 2) << "F3 struck pad 2";
     // End on a focused slider: the core sees it first, then the slider moves.
-    auto* solo = static_cast<QScrollBar*>(widget("HScroll2"));
+    auto* solo = static_cast<QScrollBar*>(widget(Ctl::HScroll2));
     solo->setFocus();
     send_key(QEvent::KeyPress, kX11End, Qt::Key_End, QString());
-    EXPECT_EQ(program().form1().controls.at("HScroll2").value, 127);
+    EXPECT_EQ(program().form1().controls.at(Ctl::HScroll2).value, 127);
     EXPECT_EQ(program().form1().r.solo_volume, 127);
 
     // Typing into the text box plays the digit's key and types the digit.
-    Control& entry = program().form1().controls.at("Text1");
+    Control& entry = program().form1().controls.at(Ctl::Text1);
     entry.visible = true;
     main_window().sync();
-    auto* edit = static_cast<QLineEdit*>(widget("Text1"));
+    auto* edit = static_cast<QLineEdit*>(widget(Ctl::Text1));
     edit->setFocus();
     midi.clear();
     send_key(QEvent::KeyPress, kX11Digit2, Qt::Key_2, QStringLiteral("2"));
@@ -262,13 +262,13 @@ TEST_F(ArrangerTest, TheMouseStartsTheRhythmAndQtTimersPlayItUntilStop) {
     Form1& form = program().form1();
     // Start-up's silence timer has had its say, so what follows is the rhythm's.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form.timer2.enabled; }, 5000));
-    click_widget(widget("Command1", 1), Qt::RightButton); // any button steps the style
+    click_widget(widget(Ctl::Command1, 1), Qt::RightButton); // any button steps the style
     EXPECT_EQ(form.r.sttil, 2);
-    click_widget(widget("Command5", 1));
-    click_widget(widget("Command5", 1));
-    click_widget(widget("Command5", 1)); // a quicker tick keeps the test short
+    click_widget(widget(Ctl::Command5, 1));
+    click_widget(widget(Ctl::Command5, 1));
+    click_widget(widget(Ctl::Command5, 1)); // a quicker tick keeps the test short
 
-    click_widget(widget("Command2"));
+    click_widget(widget(Ctl::Command2));
     ASSERT_EQ(form.r.rhythm_running, kTrue);
     EXPECT_EQ(form.Command2.caption, "Стоп");
     // The event loop delivers the ticks: the bar moves on and drums sound.
@@ -276,7 +276,7 @@ TEST_F(ArrangerTest, TheMouseStartsTheRhythmAndQtTimersPlayItUntilStop) {
     EXPECT_GE(drum_hits(sent()), 3);
     EXPECT_NE(form.Picture4.picture, pictures::kLampsDark) << "the lamps count the beats";
 
-    click_widget(widget("Command2"));
+    click_widget(widget(Ctl::Command2));
     EXPECT_EQ(form.r.rhythm_running, kFalse);
     const auto after_stop = sent().size();
     QTest::qWait(3 * form.timer1.interval_ms);
@@ -294,29 +294,29 @@ using InstrumentEntryTest = GuiTest;
 
 TEST_F(InstrumentEntryTest, DoubleClickTypeAndOkChooseTheInstrument) {
     Form1& form = program().form1();
-    QWidget* digits = widget("Picture3", 1);
+    QWidget* digits = widget(Ctl::Picture3, 1);
     QTest::mouseDClick(digits, Qt::LeftButton);
-    auto* box = static_cast<QLineEdit*>(widget("Text1"));
+    auto* box = static_cast<QLineEdit*>(widget(Ctl::Text1));
     ASSERT_TRUE(box->isVisible());
     EXPECT_FALSE(digits->isVisible());
-    EXPECT_FALSE(widget("Command4", 0)->isVisible());
+    EXPECT_FALSE(widget(Ctl::Command4, 0)->isVisible());
 
     // A rejected entry empties the box the user sees.
     QTest::keyClicks(box, "abc");
     EXPECT_EQ(form.Text1.text, "abc");
-    click_widget(widget("Command9"));
+    click_widget(widget(Ctl::Command9));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, "Неправильный ввод. Попробуйте ещё раз.");
     EXPECT_TRUE(box->text().isEmpty());
-    EXPECT_TRUE(widget("Command9")->isVisible());
+    EXPECT_TRUE(widget(Ctl::Command9)->isVisible());
 
     QTest::keyClicks(box, "42");
-    click_widget(widget("Command9"));
+    click_widget(widget(Ctl::Command9));
     EXPECT_EQ(form.r.solo_program, 42);
     EXPECT_FALSE(box->isVisible());
-    EXPECT_FALSE(widget("Command9")->isVisible());
+    EXPECT_FALSE(widget(Ctl::Command9)->isVisible());
     EXPECT_TRUE(digits->isVisible());
-    EXPECT_EQ(static_cast<LabelWidget*>(widget("Label4"))->text(), " Виолончель");
+    EXPECT_EQ(static_cast<LabelWidget*>(widget(Ctl::Label4))->text(), " Виолончель");
     EXPECT_EQ(count_sent(pack_short_message(0xCF, 42, 0)), 1);
 }
 

@@ -26,7 +26,7 @@ TEST_F(LayoutTest, TheWindowHasItsFixedClientAreaAndCaption) {
     EXPECT_EQ(main_window().minimumSize(), main_window().maximumSize()) << "fixed size";
     EXPECT_FALSE(main_window().windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(main_window().windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(main_window().focusWidget(), widget("key", 0)) << "key(0) has the focus at start";
+    EXPECT_EQ(main_window().focusWidget(), widget(Ctl::key, 0)) << "key(0) has the focus at start";
 }
 
 TEST_F(LayoutTest, EveryControlStandsAtItsTwipsGeometryInItsContainer) {
@@ -37,9 +37,8 @@ TEST_F(LayoutTest, EveryControlStandsAtItsTwipsGeometryInItsContainer) {
             continue;
         }
         ASSERT_NE(w, nullptr) << c.id.to_string();
-        const QWidget* container = c.container == "Form1"
-                                       ? main_window().centralWidget()
-                                       : main_window().widget_of(ControlId{c.container, -1});
+        const QWidget* container =
+            !c.container ? main_window().centralWidget() : main_window().widget_of(*c.container);
         EXPECT_EQ(w->parentWidget(), container) << c.id.to_string();
         EXPECT_EQ(w->pos(), twips_rect(c).topLeft()) << c.id.to_string();
         if (c.kind != ControlKind::PictureBox || c.picture == pictures::kNone) {
@@ -51,13 +50,13 @@ TEST_F(LayoutTest, EveryControlStandsAtItsTwipsGeometryInItsContainer) {
 }
 
 TEST_F(LayoutTest, PictureBoxesTakeTheSizeOfTheirBitmap) {
-    EXPECT_EQ(widget("Picture7")->size(), QSize(210, 78)) << "the photograph, no border";
-    EXPECT_EQ(widget("Picture4")->size(), QSize(15 + 2, 76 + 2)) << "lamps with a thin border";
-    Control& units = program().form1().controls.at("Picture1", 0);
+    EXPECT_EQ(widget(Ctl::Picture7)->size(), QSize(210, 78)) << "the photograph, no border";
+    EXPECT_EQ(widget(Ctl::Picture4)->size(), QSize(15 + 2, 76 + 2)) << "lamps with a thin border";
+    Control& units = program().form1().controls.at({Ctl::Picture1, 0});
     units.picture = pictures::kDigit0 + 7;
     main_window().sync();
-    EXPECT_EQ(widget("Picture1", 0)->size(), QSize(14 + 2, 17 + 2));
-    EXPECT_FALSE(static_cast<PictureWidget*>(widget("Picture1", 0))->picture().isNull());
+    EXPECT_EQ(widget(Ctl::Picture1, 0)->size(), QSize(14 + 2, 17 + 2));
+    EXPECT_FALSE(static_cast<PictureWidget*>(widget(Ctl::Picture1, 0))->picture().isNull());
 }
 
 TEST_F(LayoutTest, OverlappingControlsStackAsTheModelOrdersThem) {
@@ -66,24 +65,24 @@ TEST_F(LayoutTest, OverlappingControlsStackAsTheModelOrdersThem) {
         return central->childAt(w->mapTo(central, local));
     };
     // A black key above the white keys it straddles.
-    QWidget* key1 = widget("key", 1);
+    QWidget* key1 = widget(Ctl::key, 1);
     EXPECT_EQ(top_at(key1, QPoint(1, 5)), key1);
     EXPECT_EQ(top_at(key1, QPoint(key1->width() - 2, 5)), key1);
     // The octave slider above its frame.
-    QWidget* octave = widget("HScroll1");
+    QWidget* octave = widget(Ctl::HScroll1);
     EXPECT_EQ(top_at(octave, QPoint(octave->width() / 2, octave->height() / 2)), octave);
     // "Назад", once shown, covers "В начало" inside the instrument frame.
-    program().form1().controls.at("Command27").visible = true;
+    program().form1().controls.at(Ctl::Command27).visible = true;
     main_window().sync();
-    QWidget* back = widget("Command27");
+    QWidget* back = widget(Ctl::Command27);
     EXPECT_EQ(top_at(back, QPoint(5, 5)), back);
 }
 
 TEST_F(LayoutTest, KeysShowTheirCaptionColourAndPressedLook) {
-    auto* key0 = static_cast<ButtonWidget*>(widget("key", 0));
-    auto* key1 = static_cast<ButtonWidget*>(widget("key", 1));
+    auto* key0 = static_cast<ButtonWidget*>(widget(Ctl::key, 0));
+    auto* key1 = static_cast<ButtonWidget*>(widget(Ctl::key, 1));
     EXPECT_EQ(key0->caption(), QStringLiteral("Z"));
-    EXPECT_EQ(static_cast<ButtonWidget*>(widget("key", 12))->caption(), QStringLiteral("<"));
+    EXPECT_EQ(static_cast<ButtonWidget*>(widget(Ctl::key, 12))->caption(), QStringLiteral("<"));
     EXPECT_GT(key0->back_color().lightness(), 200) << "white keys are light";
     EXPECT_LT(key1->back_color().lightness(), 60) << "black keys are dark";
 
@@ -91,7 +90,7 @@ TEST_F(LayoutTest, KeysShowTheirCaptionColourAndPressedLook) {
     k.back_color = colors::kLightBlue;
     k.value = 1;
     main_window().sync();
-    auto* key5 = static_cast<ButtonWidget*>(widget("key", 5));
+    auto* key5 = static_cast<ButtonWidget*>(widget(Ctl::key, 5));
     EXPECT_EQ(key5->back_color(), QColor(119, 187, 255)) << "exact RGB";
     EXPECT_TRUE(key5->pressed_in());
 
@@ -103,11 +102,11 @@ TEST_F(LayoutTest, KeysShowTheirCaptionColourAndPressedLook) {
 }
 
 TEST_F(LayoutTest, FontsAreDesignPointsAt96Dpi) {
-    EXPECT_EQ(widget("key", 0)->font().pixelSize(), 11);    // 8.25 pt
-    EXPECT_EQ(widget("Command15")->font().pixelSize(), 13); // 9.75 pt bold
-    EXPECT_TRUE(widget("Command15")->font().bold());
-    EXPECT_EQ(widget("Text1")->font().pixelSize(), 16); // the window font, 12 pt bold
-    EXPECT_TRUE(widget("Text1")->font().bold());
+    EXPECT_EQ(widget(Ctl::key, 0)->font().pixelSize(), 11);    // 8.25 pt
+    EXPECT_EQ(widget(Ctl::Command15)->font().pixelSize(), 13); // 9.75 pt bold
+    EXPECT_TRUE(widget(Ctl::Command15)->font().bold());
+    EXPECT_EQ(widget(Ctl::Text1)->font().pixelSize(), 16); // the window font, 12 pt bold
+    EXPECT_TRUE(widget(Ctl::Text1)->font().bold());
 }
 
 TEST_F(LayoutTest, MenuBarHasTwoMenusAndThreeCommands) {
@@ -127,12 +126,12 @@ TEST_F(LayoutTest, MenuBarHasTwoMenusAndThreeCommands) {
 
 TEST_F(LayoutTest, MenuItemsFollowTheModel) {
     Form1& form = program().form1();
-    QAction* chan0 = main_window().action_of(ControlId{"chan", 0});
+    QAction* chan0 = main_window().action_of(ControlId{Ctl::chan, 0});
     ASSERT_NE(chan0, nullptr);
-    EXPECT_EQ(chan0->isChecked(), form.controls.at("chan", 0).checked);
+    EXPECT_EQ(chan0->isChecked(), form.controls.at({Ctl::chan, 0}).checked);
     const bool before = chan0->isChecked();
     chan0->trigger(); // the core toggles the option
-    EXPECT_EQ(form.controls.at("chan", 0).checked, !before);
+    EXPECT_EQ(form.controls.at({Ctl::chan, 0}).checked, !before);
     EXPECT_EQ(chan0->isChecked(), !before);
 
     // Device items: caption, visibility and the tick as the model has them.
@@ -146,23 +145,24 @@ TEST_F(LayoutTest, MenuItemsFollowTheModel) {
     form.device_item(3).caption = "Port & Co";
     form.device_item(3).visible = true;
     main_window().sync();
-    EXPECT_EQ(main_window().action_of(ControlId{"device", 3})->text(), QStringLiteral("Port && Co"))
+    EXPECT_EQ(main_window().action_of(ControlId{Ctl::device, 3})->text(),
+              QStringLiteral("Port && Co"))
         << "shown as it is, without a mnemonic";
 }
 
 TEST_F(LayoutTest, SlidersHaveTheModelsRangeAndReportTheUsersChange) {
-    auto* solo = static_cast<QScrollBar*>(widget("HScroll2"));
+    auto* solo = static_cast<QScrollBar*>(widget(Ctl::HScroll2));
     EXPECT_EQ(solo->minimum(), 0);
     EXPECT_EQ(solo->maximum(), 127);
     EXPECT_EQ(solo->value(), 100);
     EXPECT_FALSE(solo->hasTracking()) << "delivered when the thumb is let go";
     solo->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(program().form1().r.solo_volume, 99);
-    EXPECT_EQ(static_cast<LabelWidget*>(widget("Label3"))->text(), QStringLiteral("соло = 99 "));
+    EXPECT_EQ(static_cast<LabelWidget*>(widget(Ctl::Label3))->text(), QStringLiteral("соло = 99 "));
 
-    auto* octave = static_cast<QScrollBar*>(widget("HScroll1"));
+    auto* octave = static_cast<QScrollBar*>(widget(Ctl::HScroll1));
     EXPECT_EQ(octave->maximum(), 7);
-    EXPECT_EQ(octave->value(), program().form1().controls.at("HScroll1").value);
+    EXPECT_EQ(octave->value(), program().form1().controls.at(Ctl::HScroll1).value);
 }
 
 } // namespace

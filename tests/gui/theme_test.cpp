@@ -42,7 +42,7 @@ protected:
     }
     void TearDown() override { QApplication::setPalette(saved_); }
 
-    ButtonWidget* button(const char* name, int index = -1) {
+    ButtonWidget* button(Ctl name, int index = -1) {
         return static_cast<ButtonWidget*>(widget(name, index));
     }
 
@@ -52,19 +52,19 @@ private:
 
 TEST_P(ThemeTest, KeysKeepTheirExactColours) {
     for (int k = 0; k < kKeyCount; ++k) {
-        EXPECT_EQ(button("key", k)->back_color(),
+        EXPECT_EQ(button(Ctl::key, k)->back_color(),
                   is_black_key(k) ? QColor(0, 0, 0) : QColor(Qt::white))
             << "key " << k;
     }
     // Accompaniment mode paints the white chord keys an exact yellow, and a
     // chord key in force an exact orange.
-    button("Command7")->click();
+    button(Ctl::Command7)->click();
     send_key(QEvent::KeyPress, kX11Z, Qt::Key_Z, QStringLiteral("z"));
-    EXPECT_EQ(button("key", 2)->back_color(), QColor(255, 255, 17));
-    EXPECT_EQ(button("key", 0)->back_color(), QColor(255, 187, 17));
-    EXPECT_EQ(button("key", 1)->back_color(), QColor(0, 0, 0));
-    EXPECT_EQ(button("key", 0)->fore_color(), QColor(0, 0, 0)) << "black caption on a light key";
-    EXPECT_EQ(button("key", 1)->fore_color(), QColor(Qt::white)) << "white on a black key";
+    EXPECT_EQ(button(Ctl::key, 2)->back_color(), QColor(255, 255, 17));
+    EXPECT_EQ(button(Ctl::key, 0)->back_color(), QColor(255, 187, 17));
+    EXPECT_EQ(button(Ctl::key, 1)->back_color(), QColor(0, 0, 0));
+    EXPECT_EQ(button(Ctl::key, 0)->fore_color(), QColor(0, 0, 0)) << "black caption on a light key";
+    EXPECT_EQ(button(Ctl::key, 1)->fore_color(), QColor(Qt::white)) << "white on a black key";
     send_key(QEvent::KeyRelease, kX11Z, Qt::Key_Z, QStringLiteral("z"));
 }
 
@@ -93,7 +93,7 @@ TEST_P(ThemeTest, EveryTextStandsOutFromItsBackground) {
 }
 
 TEST_P(ThemeTest, ArrowsStandOutFromTheirButtons) {
-    for (const char* name : {"Command1", "Command4", "Command5"}) {
+    for (const Ctl name : {Ctl::Command1, Ctl::Command4, Ctl::Command5}) {
         for (int index : {0, 1}) {
             ButtonWidget* b = button(name, index);
             if (!b->isEnabled()) {
@@ -110,7 +110,7 @@ TEST_P(ThemeTest, ArrowsStandOutFromTheirButtons) {
 // Along the middle of each slider, between its arrow buttons, the two
 // colours that cover most of it are the track's and the thumb's.
 TEST_P(ThemeTest, SliderThumbsStandOutFromTheirTracks) {
-    for (const char* name : {"HScroll1", "HScroll2", "HScroll3", "HScroll4"}) {
+    for (const Ctl name : {Ctl::HScroll1, Ctl::HScroll2, Ctl::HScroll3, Ctl::HScroll4}) {
         auto* bar = static_cast<QScrollBar*>(widget(name));
         const QImage shot = bar->grab().toImage();
         std::map<QRgb, int> counts;

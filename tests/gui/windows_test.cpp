@@ -20,14 +20,14 @@ namespace {
 
 using WindowsTest = GuiTest;
 
-void choose(MainWindowView& w, const char* title) {
+void choose(MainWindowView& w, Ctl title) {
     w.action_of(ControlId{title, -1})->trigger();
 }
 
 TEST_F(WindowsTest, HelpOpensAtTheDefaultAndItsMovedPositionIsKept) {
     HelpWindow& help = view().help_window();
     EXPECT_FALSE(help.isVisible());
-    choose(main_window(), "base");
+    choose(main_window(), Ctl::base);
     ASSERT_TRUE(help.isVisible());
     EXPECT_EQ(help.pos(), QPoint(4200 / 15, 1900 / 15));
     EXPECT_EQ(help.windowTitle(), QStringLiteral(" Варкелон"));
@@ -39,16 +39,16 @@ TEST_F(WindowsTest, HelpOpensAtTheDefaultAndItsMovedPositionIsKept) {
     EXPECT_EQ(settings.values["left2"], "2250");
     EXPECT_EQ(settings.values["top2"], "1350");
 
-    choose(main_window(), "base");
+    choose(main_window(), Ctl::base);
     EXPECT_TRUE(help.isVisible());
     EXPECT_EQ(help.pos(), QPoint(150, 90));
 }
 
 TEST_F(WindowsTest, HelpChosenAgainIsRaisedNotMoved) {
-    choose(main_window(), "base");
+    choose(main_window(), Ctl::base);
     HelpWindow& help = view().help_window();
     help.move(120, 80);
-    choose(main_window(), "base");
+    choose(main_window(), Ctl::base);
     EXPECT_TRUE(help.isVisible());
     EXPECT_EQ(help.pos(), QPoint(120, 80));
 }
@@ -84,12 +84,12 @@ TEST_F(WindowsTest, HelpAndAboutShowTheirTexts) {
 // window that has the keyboard, whichever of its widgets has the focus.
 TEST_F(WindowsTest, EscapeClosesHelpAndAboutLikeTheCloseButton) {
     struct Case {
-        const char* title;
+        Ctl title;
         SecondaryView* window;
         const char* left_key;
     };
-    const Case cases[] = {{"base", &view().help_window(), "left2"},
-                          {"oprog", &view().about_window(), "left4"}};
+    const Case cases[] = {{Ctl::base, &view().help_window(), "left2"},
+                          {Ctl::oprog, &view().about_window(), "left4"}};
     for (const Case& c : cases) {
         choose(main_window(), c.title);
         ASSERT_TRUE(c.window->isVisible());
@@ -112,7 +112,7 @@ TEST_F(WindowsTest, EscapeClosesHelpAndAboutLikeTheCloseButton) {
 
 TEST_F(WindowsTest, ClosingTheMainWindowLeavesHelpOpenUntilItIsClosed) {
     QSignalSpy ended(&view(), &ProgramView::ended);
-    choose(main_window(), "base");
+    choose(main_window(), Ctl::base);
     main_window().close();
     EXPECT_FALSE(main_window().isVisible());
     EXPECT_TRUE(settings.values.count("left1"));
@@ -127,9 +127,9 @@ TEST_F(WindowsTest, ClosingTheMainWindowLeavesHelpOpenUntilItIsClosed) {
 
 TEST_F(WindowsTest, ExitEndsAtOnceAndSavesOnlyOpenWindows) {
     QSignalSpy ended(&view(), &ProgramView::ended);
-    choose(main_window(), "oprog");
+    choose(main_window(), Ctl::oprog);
     EXPECT_TRUE(view().about_window().isVisible());
-    choose(main_window(), "vyhod");
+    choose(main_window(), Ctl::vyhod);
     EXPECT_EQ(ended.count(), 1);
     EXPECT_FALSE(view().about_window().isVisible());
     EXPECT_TRUE(settings.values.count("left1") && settings.values.count("left4"));
@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WindowsTest, AHelpPositionOffEveryScreenGivesWayToTheDefault) {
     settings.values["left2"] = "-99999";
     settings.values["top2"] = "1350";
-    choose(main_window(), "base");
+    choose(main_window(), Ctl::base);
     EXPECT_EQ(view().help_window().pos(), QPoint(4200 / 15, 1900 / 15));
 }
 
@@ -239,10 +239,10 @@ TEST_P(WindowFitTest, APartlyOffScreenPositionMovesJustEnoughToFit) {
     start();
     QWidget* window = &main_window();
     if (GetParam().form == FormId::Form2) {
-        choose(main_window(), "base");
+        choose(main_window(), Ctl::base);
         window = &view().help_window();
     } else if (GetParam().form == FormId::Form4) {
-        choose(main_window(), "oprog");
+        choose(main_window(), Ctl::oprog);
         window = &view().about_window();
     }
     ASSERT_TRUE(window->isVisible());
@@ -257,7 +257,7 @@ TEST_P(WindowFitTest, APartlyOffScreenPositionMovesJustEnoughToFit) {
     }
 
     const QPoint stood = window->pos();
-    choose(main_window(), "vyhod");
+    choose(main_window(), Ctl::vyhod);
     EXPECT_EQ(settings.values[keys[form][0]], std::to_string(stood.x() * 15));
     EXPECT_EQ(settings.values[keys[form][1]], std::to_string(stood.y() * 15));
 }

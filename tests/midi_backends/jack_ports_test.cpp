@@ -274,7 +274,7 @@ TEST_F(JackPorts, ProgramPlaysIntoTheChosenPortExactlyWhatItSends) {
     const int item = menu_index_of(form, "midi-receiver-test: in");
     ASSERT_GT(item, 0) << "the receiver's port is in the device menu";
     const auto shown_before = app.dialogs.shown.size();
-    form.click(ControlId{"device", item});
+    form.click(ControlId{Ctl::device, item});
     EXPECT_EQ(app.dialogs.shown.size(), shown_before) << "opening the port succeeded";
     EXPECT_EQ(form.r.midi_out_handle, 1);
 
@@ -282,8 +282,8 @@ TEST_F(JackPorts, ProgramPlaysIntoTheChosenPortExactlyWhatItSends) {
     form.key_up(90, 0);
     form.key_down(116, 0); // F5: a drum pad
     form.key_up(116, 0);
-    form.click(ControlId{"Command7", -1}); // accompaniment mode, where the core has it
-    form.key_down(90, 0);                  // then a chord key
+    form.click(ControlId{Ctl::Command7, -1}); // accompaniment mode, where the core has it
+    form.key_down(90, 0);                     // then a chord key
     form.key_up(90, 0);
 
     const auto sent = played;
@@ -300,7 +300,7 @@ TEST_F(JackPorts, ProgramPlaysIntoTheChosenPortExactlyWhatItSends) {
 
     // Choosing another device silences this port before closing it: the
     // all-notes-off arrives after everything else.
-    form.click(ControlId{"device", 0});
+    form.click(ControlId{Ctl::device, 0});
     const auto all_sent = played;
     ASSERT_EQ(all_sent.size(), sent.size() + 16);
     for (int channel = 0; channel < 16; ++channel) {
@@ -318,7 +318,7 @@ TEST_F(JackPorts, PortThatDisappearsWhileOpenTakesSendsNowhere) {
     Form1& form = app.program.form1();
     const int item = menu_index_of(form, "midi-receiver-test: in");
     ASSERT_GT(item, 0);
-    form.click(ControlId{"device", item});
+    form.click(ControlId{Ctl::device, item});
     ASSERT_EQ(form.r.midi_out_handle, 1);
 
     receiver.reset(); // the receiving program quits
@@ -329,7 +329,7 @@ TEST_F(JackPorts, PortThatDisappearsWhileOpenTakesSendsNowhere) {
 
     // Choosing it again finds it gone: the message, and the program goes on.
     const auto shown_before = app.dialogs.shown.size();
-    form.click(ControlId{"device", item});
+    form.click(ControlId{Ctl::device, item});
     ASSERT_EQ(app.dialogs.shown.size(), shown_before + 1);
     EXPECT_EQ(app.dialogs.shown.back().text,
               "Couldn't open midi out, rc = " + std::to_string(kNoSuchPort));

@@ -36,7 +36,9 @@ bool parse_byte(const Token& t, int& out) {
     return ec == std::errc{} && ptr == end && out >= 0 && out <= 255;
 }
 
-bool parse_control(const Token& t, ControlId& out) {
+// False on malformed text; `out` is empty for a name that no control has,
+// and an event on such a control does nothing.
+bool parse_control(const Token& t, std::optional<ControlId>& out) {
     return !t.quoted && ControlId::parse(t.text, out);
 }
 
@@ -219,7 +221,7 @@ bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
     Form1& form = program_->form1();
     // After the end, commands other than `get setting` have nothing to act on.
     const bool live = !program_->ended();
-    ControlId id;
+    std::optional<ControlId> id;
     int a = 0;
     int b = 0;
     if (cmd == "start") {
@@ -252,34 +254,38 @@ bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
         if (t.size() < 2 || !parse_control(t[1], id) || !mouse_args(t, a, b)) {
             return false;
         }
-        if (live) {
-            cmd == "mousedown" ? form.mouse_down(id, a, b) : form.mouse_up(a, b);
+        // The release goes where the button's press went, whichever control
+        // the script names.
+        if (live && cmd == "mouseup") {
+            form.mouse_up(a, b);
+        } else if (live && id) {
+            form.mouse_down(*id, a, b);
         }
     } else if (cmd == "click" || cmd == "dblclick") {
         if (t.size() != 2 || !parse_control(t[1], id)) {
             return false;
         }
-        if (live && cmd == "dblclick") {
-            form.dbl_click(id);
-        } else if (live && form.reacts_to_mouse(id)) {
-            form.mouse_down(id, kLeftButton, 0);
+        if (live && id && cmd == "dblclick") {
+            form.dbl_click(*id);
+        } else if (live && id && form.reacts_to_mouse(*id)) {
+            form.mouse_down(*id, kLeftButton, 0);
             form.mouse_up(kLeftButton, 0);
-        } else if (live) {
-            form.click(id);
+        } else if (live && id) {
+            form.click(*id);
         }
     } else if (cmd == "scroll") {
         if (t.size() != 3 || !parse_control(t[1], id) || !parse_int(t[2], a)) {
             return false;
         }
-        if (live) {
-            form.scroll(id, a);
+        if (live && id) {
+            form.scroll(*id, a);
         }
     } else if (cmd == "type") {
         if (t.size() != 3 || !parse_control(t[1], id) || !t[2].quoted) {
             return false;
         }
-        if (live) {
-            form.type_text(id, t[2].text);
+        if (live && id) {
+            form.type_text(*id, t[2].text);
         }
     } else if (cmd == "close" || cmd == "move") {
         FormId f{};
@@ -392,7 +398,7 @@ bool Simulator::get_property(const std::string& target, std::string& error) {
     Form1& form = program_->form1();
     std::string value;
 
-    ControlId id;
+    std::optional<ControlId> id;
     if (!ControlId::parse(object, id)) {
         error = "malformed control " + object;
         return false;
@@ -425,7 +431,7 @@ bool Simulator::get_property(const std::string& target, std::string& error) {
             return false;
         }
     } else {
-        const Control* c = form.controls.find(id);
+        const Control* c = id ? form.controls.find(*id) : nullptr;
         if (c == nullptr) {
             error = "no control " + object;
             return false;
