@@ -79,9 +79,11 @@ void Form1::click(const ControlId& id) {
     } else if (id.name == "Command5") {
         Command5_Click(id.index);
     } else if (id.name == "device") {
-        select_midi_device(id.index);
+        device_Click(id.index);
     } else if (id.name == "chan") {
         c->checked = !c->checked;
+    } else if (id.name == "touch") {
+        touch_Click();
     } else if (id.name == "base") {
         frame_.show_help();
     } else if (id.name == "oprog") {
@@ -131,14 +133,26 @@ void Form1::type_text(const ControlId& id, const std::string& text) {
 }
 
 void Form1::midi_in(int status, int data1, int data2, int mask) {
-    if (loaded_) {
+    if (!loaded_) {
+        return;
+    }
+    const int kind = status & 0xF0;
+    if (kind == 0x80 || kind == 0x90) {
         midi_note(status, data1, data2, mask & kModifierBits);
+    } else {
+        midi_control(status, data1 & 0x7F, data2 & 0x7F);
     }
 }
 
 void Form1::midi_keyboard_gone() {
     if (loaded_) {
         release_midi_keys();
+    }
+}
+
+void Form1::focus_lost() {
+    if (loaded_) {
+        release_midi_pedal();
     }
 }
 
@@ -150,6 +164,8 @@ void Form1::timer_tick(TimerId which) {
         timer1_tick();
     } else if (which == TimerId::Timer2 && timer2.enabled) {
         timer2_tick();
+    } else if (which == TimerId::ChordTimer && chord_timer.enabled) {
+        chord_timer_tick();
     }
 }
 

@@ -251,6 +251,10 @@ std::vector<Control> make_form1_controls() {
            "Прослушивать инструмент во время изменения инструмента или октавы");
     b.menu(ControlKind::MenuItem, "chan", 1, "ChannelOption",
            "Использовать инструмент, прикреплённый к стилю по умолчанию");
+    // A caption of "-" is a separator line.
+    b.menu(ControlKind::MenuItem, "touch_line", -1, "ChannelOption", "-");
+    b.menu(ControlKind::MenuItem, "touch", -1, "ChannelOption",
+           "Учитывать силу нажатия MIDI-клавиатуры");
     b.menu(ControlKind::MenuTitle, "base", -1, "Form1", "Помощь");
     b.menu(ControlKind::MenuTitle, "oprog", -1, "Form1", "О программе");
     b.menu(ControlKind::MenuTitle, "vyhod", -1, "Form1", "Выход");

@@ -18,8 +18,8 @@ Form1::Form1(MidiSystem& midi, SettingsStore& settings, Dialogs& dialogs, FrameC
       Command3(controls.at("Command3")), Command2(controls.at("Command2")),
       Picture4(controls.at("Picture4")), Picture5(controls.at("Picture5")), key(controls, "key"),
       Command17(controls, "Command17"), device(controls, "device"), chan(controls, "chan"),
-      timer1(make_timer1()), timer2(make_timer2()), midi_(midi), settings_(settings),
-      dialogs_(dialogs),
+      touch(controls.at("touch")), timer1(make_timer1()), timer2(make_timer2()), midi_(midi),
+      settings_(settings), dialogs_(dialogs),
       frame_(frame), level_sliders_{{
                          {&HScroll2, &Label3, "соло = ", &Form1Register::solo_volume},
                          {&HScroll3, &Label5, "аккомпанемент = ", &Form1Register::accomp_volume},
@@ -64,6 +64,7 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     }
 
     chan(1).checked = true;
+    load_touch_option();
     r.note_names = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
     refresh_key_tooltips();
 
@@ -112,6 +113,7 @@ void Form1::unload() {
     write_position(settings_, "top1", top);
     timer1.set_enabled(false);
     timer2.set_enabled(false);
+    chord_timer.set_enabled(false);
     loaded_ = false;
 }
 

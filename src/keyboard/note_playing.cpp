@@ -62,7 +62,8 @@ void Form1::solo_note_on() {
     } else if (r.lowered_key == k) {
         r.lowered_key = kNoKey;
     }
-    send_short_message(0x9F, note, solo_velocity());
+    // A MIDI keyboard's note brings its own velocity.
+    send_short_message(0x9F, note, touch_velocity_.value_or(solo_velocity()));
 }
 
 void Form1::release_key() {

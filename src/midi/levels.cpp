@@ -59,8 +59,19 @@ int Form1::style_event_velocity(int data2) const {
     return static_cast<int>(std::min(v, 127L));
 }
 
+int Form1::midi_touch_velocity(int velocity) const {
+    return static_cast<int>(nearest(velocity * r.solo_volume / 127.0 * r.master_volume) / 127);
+}
+
 void Form1::all_notes_off() {
     for (int channel = 0; channel < 16; ++channel) {
+        send_short_message(0xB0 + channel, 123, 0);
+    }
+    release_midi_pedal();
+}
+
+void Form1::silence_accompaniment() {
+    for (int channel = 0; channel < 15; ++channel) {
         send_short_message(0xB0 + channel, 123, 0);
     }
 }

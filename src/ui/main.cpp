@@ -80,15 +80,15 @@ int main(int argc, char* argv[]) {
     view.show();
     trace_startup("window-shown");
 
-    // After the window: a MIDI keyboard is not needed to see it. Its notes
-    // come on a thread of the port's and are handed to this one.
+    // After the window: a MIDI keyboard is not needed to see it. Its
+    // messages come on a thread of the port's and are handed to this one.
     const auto keyboard_input = MidiKeyboardInput::start({
-        [&view](std::uint8_t status, std::uint8_t note, std::uint8_t velocity) {
-            // The note's moment is its arrival here, not when the loop gets to it.
+        [&view](std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+            // The message's moment is its arrival here, not when the loop gets to it.
             const MidiClock::time_point at = MidiClock::now();
             QMetaObject::invokeMethod(
                 &view,
-                [&view, status, note, velocity, at] { view.midi_note(status, note, velocity, at); },
+                [&view, status, data1, data2, at] { view.midi_message(status, data1, data2, at); },
                 Qt::QueuedConnection);
         },
         [&view] {

@@ -28,6 +28,8 @@ ProgramView::ProgramView(Program& program, MidiSystem* midi)
                                             [this] { tick(TimerId::Timer1); });
     timer2_ = std::make_unique<TimerDriver>(program_.form1().timer2, clock_,
                                             [this] { tick(TimerId::Timer2); });
+    chord_timer_ = std::make_unique<TimerDriver>(program_.form1().chord_timer, clock_,
+                                                 [this] { tick(TimerId::ChordTimer); });
     after_event();
 }
 
@@ -165,7 +167,9 @@ void ProgramView::deliver(Kind kind, MidiClock::time_point at, std::function<voi
 }
 
 void ProgramView::tick(TimerId which) {
-    TimerDriver& driver = which == TimerId::Timer1 ? *timer1_ : *timer2_;
+    TimerDriver& driver = which == TimerId::Timer1   ? *timer1_
+                          : which == TimerId::Timer2 ? *timer2_
+                                                     : *chord_timer_;
     if (busy_ || program_.ended()) {
         return; // the end of the busy event re-arms the timers
     }
@@ -196,6 +200,7 @@ void ProgramView::after_event() {
     const std::int64_t now = now_ms();
     timer1_->sync(now);
     timer2_->sync(now);
+    chord_timer_->sync(now);
     if (program_.ended() && !ended_reported_) {
         ended_reported_ = true;
         emit ended();
@@ -221,14 +226,20 @@ void ProgramView::key_down(int key_code, int mask) {
             [this, key_code, mask] { program_.form1().key_down(key_code, mask); });
 }
 
-void ProgramView::midi_note(std::uint8_t status, std::uint8_t note, std::uint8_t velocity,
-                            std::optional<MidiClock::time_point> at) {
-    const bool press = (status & 0xF0) == 0x90 && velocity > 0;
+void ProgramView::midi_message(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
+                               std::optional<MidiClock::time_point> at) {
+    // Only a note-on is a press, which a busy core may drop; a pedal, a
+    // wheel or pressure is kept like a release, so none is left stuck.
+    const bool press = (status & 0xF0) == 0x90 && data2 > 0;
     const int mask = modifier_mask(QGuiApplication::queryKeyboardModifiers());
     deliver(press ? Kind::Press : Kind::Release, at.value_or(MidiClock::now()),
-            [this, status, note, velocity, mask] {
-                program_.form1().midi_in(status, note, velocity, mask);
+            [this, status, data1, data2, mask] {
+                program_.form1().midi_in(status, data1, data2, mask);
             });
+}
+
+void ProgramView::focus_lost() {
+    deliver(Kind::Release, MidiClock::now(), [this] { program_.form1().focus_lost(); });
 }
 
 void ProgramView::midi_keyboard_gone() {

@@ -9,6 +9,7 @@ namespace varkelon::test_support {
 namespace {
 
 constexpr int kPercussionChannel = 10;
+constexpr int kSustain = 64;
 constexpr int kAllSoundOff = 120;
 constexpr int kAllNotesOff = 123;
 
@@ -50,14 +51,30 @@ void MidiStreamChecker::send(std::uint32_t message) {
     const std::size_t channel = status & 0x0FU;
     switch (status & 0xF0U) {
     case 0x80:
-        on_[channel].reset(data1);
+        release(channel, data1);
         break;
     case 0x90:
-        on_[channel].set(data1, data2 != 0); // velocity 0 is a note-off
+        if (data2 == 0) {
+            release(channel, data1); // velocity 0 is a note-off
+        } else {
+            on_[channel].set(data1);
+            sustained_[channel].reset(data1);
+        }
         break;
     case 0xB0:
-        if (data1 == kAllNotesOff || data1 == kAllSoundOff) {
+        if (data1 == kAllSoundOff) {
             on_[channel].reset();
+            sustained_[channel].reset();
+        } else if (data1 == kAllNotesOff) {
+            if (pedal_.test(channel)) {
+                sustained_[channel] |= on_[channel];
+            }
+            on_[channel].reset();
+        } else if (data1 == kSustain) {
+            pedal_.set(channel, data2 >= 64);
+            if (data2 < 64) {
+                sustained_[channel].reset();
+            }
         }
         break;
     default:
@@ -65,10 +82,17 @@ void MidiStreamChecker::send(std::uint32_t message) {
     }
 }
 
-void MidiStreamChecker::port_opened() {
-    for (auto& channel : on_) {
-        channel.reset();
+void MidiStreamChecker::release(std::size_t channel, std::uint32_t note) {
+    if (on_[channel].test(note) && pedal_.test(channel)) {
+        sustained_[channel].set(note);
     }
+    on_[channel].reset(note);
+}
+
+void MidiStreamChecker::port_opened() {
+    on_ = {};
+    sustained_ = {};
+    pedal_.reset();
 }
 
 void MidiStreamChecker::port_closed() {
@@ -105,7 +129,13 @@ bool MidiStreamChecker::sounding(int channel, int note) const {
     if (channel < 1 || channel > 16 || note < 0 || note > 127) {
         return false;
     }
-    return on_[static_cast<std::size_t>(channel - 1)].test(static_cast<std::size_t>(note));
+    const auto c = static_cast<std::size_t>(channel - 1);
+    const auto n = static_cast<std::size_t>(note);
+    return on_[c].test(n) || sustained_[c].test(n);
+}
+
+bool MidiStreamChecker::pedal_down(int channel) const {
+    return channel >= 1 && channel <= 16 && pedal_.test(static_cast<std::size_t>(channel - 1));
 }
 
 std::vector<SoundingNote> MidiStreamChecker::sounding_notes() const {
