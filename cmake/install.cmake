@@ -38,8 +38,8 @@ install(DIRECTORY ${VARKELON_ICON_DIR}/hicolor DESTINATION ${CMAKE_INSTALL_DATAD
 set(VARKELON_MAN_PAGE ${CMAKE_BINARY_DIR}/man/varkelon.1.gz)
 add_custom_command(OUTPUT ${VARKELON_MAN_PAGE}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/data/varkelon.1 > ${VARKELON_MAN_PAGE}
-    DEPENDS ${CMAKE_SOURCE_DIR}/data/varkelon.1
+    COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/man/man1/varkelon.1 > ${VARKELON_MAN_PAGE}
+    DEPENDS ${CMAKE_SOURCE_DIR}/man/man1/varkelon.1
     VERBATIM)
 add_custom_target(varkelon_man ALL DEPENDS ${VARKELON_MAN_PAGE})
 install(FILES ${VARKELON_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
