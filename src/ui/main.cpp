@@ -7,6 +7,7 @@
 #include "midi/backends/system_midi.h"
 #include "midi/early_start_midi.h"
 #include "midi/tee_midi.h"
+#include "ui/command_line.h"
 #include "ui/font_warmup.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
@@ -19,12 +20,28 @@
 #include <QApplication>
 #include <QStyleFactory>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
 int main(int argc, char* argv[]) {
     using namespace varkelon;
+
+    // Answered before anything starts: no display, sound or style file needed.
+    switch (const CommandLine line = parse_command_line(argc, argv); line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(usage_text().c_str(), stdout);
+        return EXIT_SUCCESS;
+    case CommandLine::Action::Version:
+        std::fputs(version_text().c_str(), stdout);
+        return EXIT_SUCCESS;
+    case CommandLine::Action::Error:
+        std::fprintf(stderr, "varkelon: %s\n\n%s", line.error.c_str(), usage_text().c_str());
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
 
     trace_startup("main");
     // First of all, since they take longest: the MIDI outputs list their
