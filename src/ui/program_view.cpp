@@ -274,9 +274,9 @@ void ProgramView::mouse_down(const ControlId& id, int button, int mask) {
             [this, id, button, mask] { program_.form1().mouse_down(id, button, mask); });
 }
 
-void ProgramView::mouse_up(const ControlId& id, int button, int mask) {
+void ProgramView::mouse_up(int button, int mask) {
     deliver(Kind::Release, input_time(),
-            [this, id, button, mask] { program_.form1().mouse_up(id, button, mask); });
+            [this, button, mask] { program_.form1().mouse_up(button, mask); });
 }
 
 void ProgramView::click(const ControlId& id) {

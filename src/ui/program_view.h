@@ -59,7 +59,7 @@ public:
     void key_up(int key_code, int mask) override;
     std::optional<ControlId> mouse_control(const QWidget* widget) override;
     void mouse_down(const ControlId& id, int button, int mask) override;
-    void mouse_up(const ControlId& id, int button, int mask) override;
+    void mouse_up(int button, int mask) override;
     void click(const ControlId& id) override;
     void dbl_click(const ControlId& id) override;
     void scroll(const ControlId& id, int value) override;
