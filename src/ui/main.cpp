@@ -7,6 +7,7 @@
 #include "midi/backends/system_midi.h"
 #include "midi/early_start_midi.h"
 #include "midi/tee_midi.h"
+#include "ui/audio_wake.h"
 #include "ui/command_line.h"
 #include "ui/font_warmup.h"
 #include "ui/fonts.h"
@@ -52,8 +53,9 @@ int main(int argc, char* argv[]) {
     // begins, so the style file is read here as well as by the start.
     DiskStyleFile style_file(locate_style_file(executable_dir()));
     // Sets the environment the audio libraries read: before any thread runs.
-    std::unique_ptr<MidiSystem> system =
+    std::unique_ptr<SystemMidi> system =
         make_system_midi(programs_to_keep_loaded(style_file.read().bytes));
+    BuiltinSynth& synth = system->synth();
     // Qt takes DESKTOP_STARTUP_ID out of the environment as the application
     // starts, which shifts every entry after it while those threads read the
     // environment: placed last, taking it out moves nothing they read.
@@ -79,6 +81,8 @@ int main(int argc, char* argv[]) {
     QApplication::setFont(design_font(8.25, false));
     request_detectable_auto_repeat(); // held keys repeat their press alone
     trace_startup("application");
+    AudioWakeFilter audio_wake([&synth] { synth.wake(); });
+    app.installEventFilter(&audio_wake);
 
     QtSettingsStore settings;
     QtDialogs dialogs;

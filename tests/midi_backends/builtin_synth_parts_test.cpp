@@ -3,6 +3,7 @@
 // load, and which presets stay loaded. Time here is numbers handed in.
 
 #include "midi/backends/builtin_synth_clock.h"
+#include "midi/backends/builtin_synth_level.h"
 #include "midi/backends/builtin_synth_pending.h"
 #include "midi/backends/builtin_synth_pins.h"
 #include "midi/backends/builtin_synth_queue.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 #include <set>
 #include <string>
@@ -170,6 +172,73 @@ TEST(PendingState, ClosingEndsHeldNotesAndAFloodIsCapped) {
         pending.record(pack_short_message(0xB0, 7, static_cast<int>(i % 128)));
     }
     EXPECT_EQ(pending.replay().size(), PendingState::kMaxMessages);
+}
+
+// ----------------------------------------------------- limiter, silence
+
+TEST(PeakLimiter, NothingPassesAboveTheCeilingAndQuietSoundIsUntouched) {
+    constexpr double kRate = 48000.0;
+    PeakLimiter limiter(-0.5, 300.0, kRate);
+    // A quiet tone, a burst at four times full scale, then the quiet tone again.
+    std::vector<float> stereo;
+    const auto tone = [&](double amplitude, double seconds) {
+        for (int i = 0; i < static_cast<int>(seconds * kRate); ++i) {
+            const auto v = static_cast<float>(amplitude * std::sin(i * 0.05));
+            stereo.push_back(v);
+            stereo.push_back(-v);
+        }
+    };
+    tone(0.5, 0.5);
+    tone(4.0, 0.2);
+    tone(0.5, 3.0);
+    const std::vector<float> dry = stereo;
+    for (std::size_t at = 0; at < stereo.size(); at += 2 * 256) {
+        const int frames = static_cast<int>(std::min<std::size_t>(256, (stereo.size() - at) / 2));
+        limiter.process(&stereo[at], &stereo[at + 1], frames, 2);
+    }
+    float loudest = 0;
+    for (const float v : stereo) {
+        loudest = std::max(loudest, std::fabs(v));
+    }
+    EXPECT_LE(loudest, limiter.ceiling());
+    EXPECT_NEAR(loudest, limiter.ceiling(), 1e-3) << "the burst is turned down, not away";
+    const std::size_t burst_end = static_cast<std::size_t>(0.7 * kRate) * 2;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(0.5 * kRate) * 2; ++i) {
+        ASSERT_EQ(stereo[i], dry[i]) << "before the burst, at " << i;
+    }
+    const auto rms_of = [](const std::vector<float>& v, std::size_t from, std::size_t n) {
+        double sum = 0;
+        for (std::size_t i = from; i < from + n; ++i) {
+            sum += static_cast<double>(v[i]) * v[i];
+        }
+        return std::sqrt(sum / static_cast<double>(n));
+    };
+    EXPECT_LT(rms_of(stereo, burst_end, 960), 0.9 * rms_of(dry, burst_end, 960))
+        << "recovers gradually";
+    const std::size_t last = stereo.size() - 2;
+    EXPECT_NEAR(stereo[last], dry[last], 1e-6) << "recovered within three seconds";
+}
+
+TEST(SilenceWatch, CountsOnlyTrueSilence) {
+    SilenceWatch watch(1000);
+    EXPECT_FALSE(watch.long_enough(600, false, 0.0F, 0));
+    EXPECT_TRUE(watch.long_enough(600, false, 0.0F, 0));
+    struct Case {
+        const char* name;
+        bool voices;
+        float peak;
+        std::uint64_t activity;
+    };
+    for (const Case& c : {Case{"a voice still playing", true, 0.0F, 0},
+                          Case{"a reverb's tail", false, 2 * SilenceWatch::kFloor, 0},
+                          Case{"a message sent", false, 0.0F, 1}}) {
+        SCOPED_TRACE(c.name);
+        SilenceWatch w(1000);
+        EXPECT_FALSE(w.long_enough(900, false, 0.0F, 0));
+        EXPECT_FALSE(w.long_enough(10, c.voices, c.peak, c.activity));
+        EXPECT_FALSE(w.long_enough(900, false, 0.0F, c.activity)) << "counts anew";
+        EXPECT_TRUE(w.long_enough(100, false, 0.0F, c.activity));
+    }
 }
 
 // ------------------------------------------------------------ preset pins

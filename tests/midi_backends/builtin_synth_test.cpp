@@ -576,6 +576,140 @@ TEST_F(RenderedSynth, UnpinnedProgramIsReadBySenderAndLetGoAfterwards) {
     EXPECT_GT(rms(render(synth, 0.01)), 0.0);
 }
 
+// ------------------------------------------------------------- sleeping
+
+// After the set time of silence the synth stops rendering (its output stops
+// asking the server for audio); what is sent while it sleeps is neither lost
+// nor reordered, and sounds at the same latency after the time rendered.
+TEST_F(RenderedSynth, SleepsAfterSilenceAndWakesForTheNextMessageAtTheSameLatency) {
+    BuiltinSynth::Options o = options();
+    o.sleep_after_s = 2.0;
+    BuiltinSynth synth(o);
+    ASSERT_EQ(synth.open(), kOpenOk);
+    ASSERT_TRUE(synth.wait_until_loaded(60s));
+
+    std::vector<float> left;
+    std::vector<float> stereo(static_cast<std::size_t>(kPeriod) * 2);
+    double host_ms = 0;
+    const auto period = [&] {
+        clock_.set_ms(host_ms);
+        synth.render(stereo.data(), kPeriod);
+        for (int i = 0; i < kPeriod; ++i) {
+            left.push_back(stereo[static_cast<std::size_t>(i) * 2]);
+        }
+        host_ms += kPeriodMs;
+        clock_.set_ms(host_ms);
+    };
+    const auto send_now = [&](const std::vector<std::uint32_t>& messages) {
+        synth.set_message_time(clock_.now());
+        for (const std::uint32_t m : messages) {
+            synth.send(m);
+        }
+    };
+    const auto onset_after = [&](std::size_t from) {
+        for (std::size_t i = from; i < left.size(); ++i) {
+            if (std::abs(left[i]) > 1e-3F) {
+                return static_cast<double>(i - from) * 1000.0 / kRate;
+            }
+        }
+        return -1.0;
+    };
+
+    // A note in steady play that ends; its reverb's tail dies away.
+    for (int k = 0; k < 20; ++k) {
+        period();
+    }
+    std::size_t start = left.size();
+    send_now({pack_short_message(0x90, 60, 100)});
+    for (int k = 0; k < 60; ++k) {
+        period();
+    }
+    const double awake_latency = onset_after(start);
+    send_now({pack_short_message(0x80, 60, 0)});
+    while (!synth.asleep() && host_ms < 20000) {
+        period();
+    }
+    ASSERT_TRUE(synth.asleep()) << "still rendering after 20 s";
+    EXPECT_GT(host_ms, 2000.0) << "not before the silence has lasted";
+    for (int k = 0; k < 400; ++k) { // two seconds asleep: silence, nothing rendered
+        period();
+    }
+    EXPECT_TRUE(synth.asleep());
+
+    // Sent while asleep, in this order: the first note must end before the
+    // second begins, and the program change must apply to the second.
+    start = left.size();
+    send_now({pack_short_message(0x90, 64, 100), pack_short_message(0x80, 64, 0),
+              pack_short_message(0xC0, 73, 0), pack_short_message(0x90, 67, 100)});
+    EXPECT_FALSE(synth.asleep());
+    for (int k = 0; k < 60; ++k) {
+        period();
+    }
+    const double asleep_latency = onset_after(start);
+    ASSERT_GT(awake_latency, 0.0);
+    ASSERT_GT(asleep_latency, 0.0) << "the note sent while asleep sounds";
+    // Placed against the time rendered when the synth fell asleep: it sounds
+    // one latency after the rendering resumes, without the rendering's lead
+    // within a period, so no later than in steady play.
+    EXPECT_GE(asleep_latency, o.latency_ms);
+    EXPECT_LE(asleep_latency, awake_latency + kBlockMs);
+    const std::vector<float> woken(left.begin() + static_cast<std::ptrdiff_t>(start), left.end());
+
+    // With a warning (the pointer entering the window) half a second ahead,
+    // the note sounds at the usual latency.
+    send_now({pack_short_message(0xB0, 123, 0)});
+    while (!synth.asleep() && host_ms < 40000) {
+        period();
+    }
+    ASSERT_TRUE(synth.asleep());
+    synth.wake();
+    for (int k = 0; k < 94; ++k) {
+        period();
+    }
+    start = left.size();
+    send_now({pack_short_message(0x91, 60, 100)}); // the first note again: piano
+    for (int k = 0; k < 60; ++k) {
+        period();
+    }
+    EXPECT_NEAR(onset_after(start), awake_latency, kBlockMs + 0.5);
+
+    // The same messages to a synth that never slept sound the same.
+    BuiltinSynth awake(options());
+    ASSERT_EQ(awake.open(), kOpenOk);
+    ASSERT_TRUE(awake.wait_until_loaded(60s));
+    clock_.set_ms(0);
+    awake.set_message_time(clock_.now());
+    for (const std::uint32_t m :
+         {pack_short_message(0x90, 64, 100), pack_short_message(0x80, 64, 0),
+          pack_short_message(0xC0, 73, 0), pack_short_message(0x90, 67, 100)}) {
+        awake.send(m);
+    }
+    const std::vector<float> reference = render(awake, 60 * kPeriodMs / 1000.0);
+    std::vector<float> reference_left;
+    for (std::size_t i = 0; i < reference.size(); i += 2) {
+        reference_left.push_back(reference[i]);
+    }
+    EXPECT_NEAR(rms(woken), rms(reference_left), rms(reference_left) * 0.05);
+}
+
+// A wake-up with nothing to play renders silence again at once, and keeps
+// the synth from sleeping until the silence has lasted anew.
+TEST_F(RenderedSynth, WakeUpRestartsTheSilenceCount) {
+    BuiltinSynth::Options o = options();
+    o.sleep_after_s = 0.5;
+    BuiltinSynth synth(o);
+    ASSERT_EQ(synth.open(), kOpenOk);
+    ASSERT_TRUE(synth.wait_until_loaded(60s));
+    render(synth, 0.6);
+    ASSERT_TRUE(synth.asleep());
+    synth.wake();
+    EXPECT_FALSE(synth.asleep());
+    render(synth, 0.3);
+    EXPECT_FALSE(synth.asleep());
+    render(synth, 0.3);
+    EXPECT_TRUE(synth.asleep());
+}
+
 TEST(BuiltinSynthOpen, WithoutUsableSoundFontFailsAndDropsSends) {
     for (const std::string soundfont : {"", "/nonexistent/GM.sf2", VARKELON_DATA_FILE}) {
         SCOPED_TRACE(soundfont);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 
 namespace varkelon {
 
@@ -17,6 +18,8 @@ namespace {
 
 // The SoundFont loader's nice value: below the program's other threads.
 constexpr int kLoaderNice = 10;
+// Long enough that the limiter does not pump with each beat of a rhythm.
+constexpr double kLimiterReleaseMs = 300.0;
 
 } // namespace
 
@@ -61,7 +64,11 @@ void BuiltinSynth::FluidSamples::unpin(int bank, int program) {
 }
 
 BuiltinSynth::BuiltinSynth(Options options)
-    : options_(std::move(options)), pending_(std::make_unique<PendingState>()) {}
+    : options_(std::move(options)), pending_(std::make_unique<PendingState>()),
+      limiter_(options_.ceiling_dbfs, kLimiterReleaseMs, options_.sample_rate),
+      silence_(options_.sleep_after_s > 0
+                   ? static_cast<std::int64_t>(options_.sleep_after_s * options_.sample_rate)
+                   : std::numeric_limits<std::int64_t>::max()) {}
 
 BuiltinSynth::~BuiltinSynth() {
     close();
@@ -88,7 +95,8 @@ int BuiltinSynth::open() {
             return kNoSoundFont;
         }
         fluid_ = FluidParts::make(
-            FluidSetup{options_.sample_rate, options_.period_frames, options_.samples_on_demand},
+            FluidSetup{options_.sample_rate, options_.period_frames, options_.samples_on_demand,
+                       options_.gain},
             FluidParts::Clients{SequencerHooks::dispatch, SequencerHooks::clock, this});
         if (!fluid_) {
             return kNoSynth;
@@ -102,7 +110,9 @@ int BuiltinSynth::open() {
         arm_clock();
     }
 
-    if (options_.output == Output::Audio && !fluid_->start_audio()) {
+    asleep_.store(false);
+    silence_.restart();
+    if (options_.output == Output::Audio && !start_output()) {
         return kNoAudioOutput;
     }
 
@@ -111,6 +121,18 @@ int BuiltinSynth::open() {
     }
     open_ = true;
     return kOpenOk;
+}
+
+bool BuiltinSynth::start_output() {
+    const AudioStreamInfo info{options_.stream_name, options_.icon_name, options_.media_role,
+                               options_.sample_rate, options_.period_frames};
+    // The sound server first (PipeWire answers as PulseAudio), then a running
+    // JACK server; else FluidSynth's own drivers, the ALSA device among them.
+    output_ = open_pulse_output(info, *this);
+    if (!output_) {
+        output_ = open_jack_output(info, *this);
+    }
+    return output_ != nullptr || fluid_->start_audio(&BuiltinSynth::render_for_fluid, this);
 }
 
 void BuiltinSynth::load_soundfont() {
@@ -157,6 +179,7 @@ void BuiltinSynth::send(std::uint32_t message) {
     if (!open_) {
         return;
     }
+    wake();
     const std::lock_guard lock(mutex_);
     if (loaded_) {
         if (scheduled()) {
@@ -261,6 +284,7 @@ void BuiltinSynth::close() {
     }
     open_ = false;
     // First the audio thread stops, so nothing is dispatched from here on.
+    output_.reset();
     fluid_->stop_audio();
     fluid_sequencer_t* seq = fluid_->sequencer();
     fluid_sequencer_remove_events(seq, -1, fluid_->dispatch_client(), -1);
@@ -300,7 +324,51 @@ void BuiltinSynth::render(float* stereo, int frames) {
         std::fill_n(stereo, static_cast<std::size_t>(frames) * 2, 0.0F);
         return;
     }
-    fluid_synth_write_float(fluid_->synth(), frames, stereo, 0, 2, stereo, 1, 2);
+    render(stereo, stereo + 1, frames, 2);
+}
+
+void BuiltinSynth::wake() {
+    // Counted first: a render deciding to sleep at this moment sees it and
+    // stays awake, or has already said so and is woken here.
+    activity_.fetch_add(1);
+    if (asleep_.load() && asleep_.exchange(false) && output_) {
+        output_->resume();
+    }
+}
+
+bool BuiltinSynth::render(float* left, float* right, int frames, int stride) {
+    if (asleep_.load()) {
+        for (int i = 0; i < frames; ++i) {
+            left[static_cast<std::ptrdiff_t>(i) * stride] = 0.0F;
+            right[static_cast<std::ptrdiff_t>(i) * stride] = 0.0F;
+        }
+        return false;
+    }
+    fluid_synth_t* synth = fluid_->synth();
+    fluid_synth_write_float(synth, frames, left, 0, stride, right, 0, stride);
+    limiter_.process(left, right, frames, stride);
+    if (!silence_.long_enough(frames, fluid_synth_get_active_voice_count(synth) > 0,
+                              peak_of(left, right, frames, stride), activity_.load())) {
+        return true;
+    }
+    // The rendered time stands still from here on while the host's runs:
+    // messages sent meanwhile are placed against the time rendered so far.
+    front_.forget();
+    asleep_.store(true);
+    if (activity_.load() != silence_.activity()) {
+        asleep_.store(false); // a send or a wake-up came in between
+        silence_.restart();
+        return true;
+    }
+    return false;
+}
+
+int BuiltinSynth::render_for_fluid(void* self, int frames, int /*nfx*/, float* /*fx*/[], int nout,
+                                   float* out[]) {
+    if (nout >= 2) {
+        static_cast<BuiltinSynth*>(self)->render(out[0], out[1], frames, 1);
+    }
+    return FLUID_OK;
 }
 
 } // namespace varkelon

@@ -29,12 +29,15 @@
 // has JACK_NO_START_SERVER set; whoever makes the synth sets it first, before
 // any thread runs (make_system_midi does).
 
+#include "midi/backends/audio_output.h"
 #include "midi/backends/builtin_synth_clock.h"
+#include "midi/backends/builtin_synth_level.h"
 #include "midi/backends/builtin_synth_pending.h"
 #include "midi/backends/builtin_synth_pins.h"
 #include "midi/backends/builtin_synth_queue.h"
 #include "midi/midi_port.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -55,7 +58,7 @@ class FluidParts;
 // Empty when there is none.
 std::string find_gm_soundfont();
 
-class BuiltinSynth {
+class BuiltinSynth : private AudioSource {
 public:
     enum class Output : std::uint8_t {
         Audio,  // plays through the default audio output
@@ -82,6 +85,21 @@ public:
         double latency_ms = 7.0;
         // The clock the moments are read against; tests render on a virtual one.
         std::function<MidiClock::time_point()> clock = MidiClock::now;
+
+        // How the audio output shows in the sound server's mixer.
+        std::string stream_name = "Варкелон";
+        std::string icon_name = "varkelon";
+        std::string media_role = "music";
+        // FluidSynth's gain: the demonstration at the start's levels peaks
+        // near -2 dBFS (FluidSynth's own 0.2 left it near -20); the limiter
+        // keeps what is louder from clipping (bench/RESULTS.md).
+        double gain = 1.5;
+        // The limiter's ceiling, in dB below full scale.
+        double ceiling_dbfs = -0.5;
+        // After this long with nothing sounding and nothing sent, the synth
+        // stops rendering and its output stops asking the server for audio,
+        // until wake() or a send. 0: never.
+        double sleep_after_s = 15.0;
     };
 
     explicit BuiltinSynth(Options options);
@@ -102,6 +120,13 @@ public:
     // changes and controllers among it take effect at once), at once and releases the audio output.
     void close();
     bool is_open() const { return open_; }
+    // Any thread's: a sign that the user is about to play (the window
+    // activated, the pointer entering it, a key, a MIDI message). A synth
+    // that sleeps asks its output for audio again, so the next note sounds
+    // at the usual latency. Sends wake it as well.
+    void wake();
+    // For tests: whether the synth has stopped rendering.
+    bool asleep() const { return asleep_.load(); }
 
     // For tests and the benchmark: waits until the SoundFont has loaded (or
     // failed to). True when it loaded.
@@ -123,6 +148,12 @@ private:
     };
     struct SequencerHooks;
     friend struct SequencerHooks;
+
+    // The audio thread's: renders, limits, and watches for silence.
+    bool render(float* left, float* right, int frames, int stride) override;
+    static int render_for_fluid(void* self, int frames, int nfx, float* fx[], int nout,
+                                float* out[]);
+    bool start_output();
 
     void load_soundfont(); // runs on loader_
     void apply(std::uint32_t message);
@@ -162,6 +193,12 @@ private:
     // Held across every read of samples; the audio thread only tries it.
     std::mutex sample_read_mutex_;
     RenderingFront front_; // kept by the audio thread
+
+    std::unique_ptr<AudioOutput> output_; // the synth's own, else FluidSynth's driver
+    PeakLimiter limiter_;
+    SilenceWatch silence_; // the audio thread's
+    std::atomic<bool> asleep_{false};
+    std::atomic<std::uint64_t> activity_{0}; // counts sends and wake-ups
 };
 
 } // namespace varkelon

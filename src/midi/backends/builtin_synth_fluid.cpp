@@ -71,8 +71,10 @@ std::unique_ptr<FluidParts> FluidParts::make(const FluidSetup& setup, const Clie
     fluid_settings_setint(s, "audio.period-size", setup.period_frames);
     fluid_settings_setint(s, "audio.periods", 2);
     fluid_settings_setint(s, "synth.dynamic-sample-loading", setup.samples_on_demand ? 1 : 0);
+    fluid_settings_setnum(s, "synth.gain", setup.gain);
     fluid_settings_setint(s, "audio.jack.autoconnect", 1);
-    fluid_settings_setstr(s, "audio.jack.id", "Varkelon");
+    fluid_settings_setstr(s, "audio.jack.id", "Варкелон");
+    fluid_settings_setstr(s, "audio.pulseaudio.media-role", "music");
     fluid->synth_.reset(new_fluid_synth(s));
     if (!fluid->synth_) {
         return nullptr;
@@ -108,12 +110,12 @@ std::unique_ptr<FluidParts> FluidParts::make(const FluidSetup& setup, const Clie
     return fluid;
 }
 
-bool FluidParts::start_audio() {
+bool FluidParts::start_audio(fluid_audio_func_t render, void* data) {
     for (const char* driver : kAudioDrivers) {
         if (fluid_settings_setstr(settings_.get(), "audio.driver", driver) != FLUID_OK) {
             continue; // not built into this FluidSynth
         }
-        driver_.reset(new_fluid_audio_driver(settings_.get(), synth_.get()));
+        driver_.reset(new_fluid_audio_driver2(settings_.get(), render, data));
         if (driver_) {
             return true;
         }

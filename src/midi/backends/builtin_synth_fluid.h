@@ -2,8 +2,8 @@
 
 // FluidSynth as the built-in synth uses it: the settings, the synth, the
 // sequencer that keeps the synth's sample clock with the two clients the
-// synth is woken through, and the audio driver, chosen from those a desktop
-// offers.
+// synth is woken through, and FluidSynth's own audio drivers, which stand
+// behind the synth's own outputs.
 
 #include <fluidsynth.h>
 
@@ -22,6 +22,7 @@ struct FluidSetup {
     double sample_rate = 48000.0;
     int period_frames = 256;
     bool samples_on_demand = true;
+    double gain = 0.2; // FluidSynth's own
 };
 
 class FluidParts {
@@ -50,8 +51,9 @@ public:
     fluid_event_t* retry_event() const { return retry_event_.get(); }
     fluid_event_t* clock_event() const { return clock_event_.get(); }
 
-    // Starts the first audio driver that opens; false when none does.
-    bool start_audio();
+    // Starts the first of FluidSynth's audio drivers that opens, rendering
+    // through `render`; false when none does.
+    bool start_audio(fluid_audio_func_t render, void* data);
     // Stops it: from its return on, nothing renders.
     void stop_audio();
 
