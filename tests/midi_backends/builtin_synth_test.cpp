@@ -1,4 +1,5 @@
 #include "midi/backends/builtin_synth.h"
+#include "midi/backends/builtin_synth_fluid.h"
 #include "midi/backends/open_codes.h"
 #include "midi/backends/system_midi.h"
 
@@ -68,9 +69,21 @@ private:
     std::atomic<std::int64_t> ns_{0};
 };
 
+// How often the synths of this process have opened their SoundFont file:
+// once for each load, then once for every program selection or pin that had
+// samples to read.
+std::atomic<std::uint64_t> soundfont_open_count{0};
+void count_soundfont_open() {
+    soundfont_open_count.fetch_add(1);
+}
+std::uint64_t soundfont_opens() {
+    return soundfont_open_count.load();
+}
+
 class RenderedSynth : public testing::Test {
 protected:
     void SetUp() override {
+        set_soundfont_open_hook(count_soundfont_open);
         soundfont_ = find_gm_soundfont();
         if (soundfont_.empty()) {
             GTEST_SKIP() << "no General MIDI SoundFont installed (fluid-soundfont-gm)";
@@ -85,6 +98,8 @@ protected:
         o.clock = clock_.function();
         return o;
     }
+
+    void TearDown() override { set_soundfont_open_hook(nullptr); }
 
     std::string soundfont_;
     VirtualClock clock_;
@@ -226,24 +241,24 @@ TEST_F(RenderedSynth, PinnedProgramsAreLoadedWithTheSoundFont) {
         render(synth, 0.01);
         std::vector<std::uint32_t> selections = c.selections;
         selections.push_back(pack_short_message(0xC9, 0, 0));
-        const std::uint64_t before = BuiltinSynth::soundfont_opens();
+        const std::uint64_t before = soundfont_opens();
         for (const std::uint32_t change : selections) {
             synth.send(change);
             render(synth, 0.01);
         }
-        EXPECT_EQ(BuiltinSynth::soundfont_opens(), before);
+        EXPECT_EQ(soundfont_opens(), before);
 
         synth.send(pack_short_message(0x9D, 40, 100)); // the pinned program sounds
         EXPECT_GT(rms(render(synth, 0.2)), 0.001);
         all_notes_off(synth);
 
-        const std::uint64_t pinned_done = BuiltinSynth::soundfont_opens();
+        const std::uint64_t pinned_done = soundfont_opens();
         for (int program = 0; program < 128; ++program) {
             if (std::find(c.pinned.begin(), c.pinned.end(), program) == c.pinned.end()) {
                 synth.send(pack_short_message(0xCF, program, 0));
             }
         }
-        EXPECT_GT(BuiltinSynth::soundfont_opens(), pinned_done)
+        EXPECT_GT(soundfont_opens(), pinned_done)
             << "a program not pinned reads its samples when selected";
     }
 }
@@ -545,12 +560,12 @@ TEST_F(RenderedSynth, UnpinnedProgramIsReadBySenderAndLetGoAfterwards) {
     ASSERT_EQ(synth.open(), kOpenOk);
     ASSERT_TRUE(synth.wait_until_loaded(60s));
     const auto select = [&](int program) {
-        const std::uint64_t before = BuiltinSynth::soundfont_opens();
+        const std::uint64_t before = soundfont_opens();
         synth.send(pack_short_message(0xC0, program, 0));
-        const std::uint64_t sent = BuiltinSynth::soundfont_opens();
+        const std::uint64_t sent = soundfont_opens();
         synth.send(pack_short_message(0x90, 60, 90));
         render(synth, 0.2);
-        EXPECT_EQ(BuiltinSynth::soundfont_opens(), sent) << "read while rendering";
+        EXPECT_EQ(soundfont_opens(), sent) << "read while rendering";
         synth.send(pack_short_message(0x80, 60, 0));
         render(synth, 0.05);
         return sent - before;
