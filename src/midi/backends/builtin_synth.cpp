@@ -52,7 +52,7 @@ constexpr std::array<const char*, 3> kAudioDrivers{"pulseaudio", "jack", "alsa"}
 // that channel 10 plays unless a program change picks another.
 constexpr int kDrumBank = 128;
 constexpr int kStandardDrumKit = 0;
-constexpr int kDrumChannel = 9;
+constexpr int kDrumChannelIndex = channel_index(kDrumChannel);
 
 constexpr int preset_key(int bank, int program) {
     return bank * 128 + program;
@@ -449,7 +449,7 @@ void BuiltinSynth::schedule(std::uint32_t message, MidiClock::time_point at) {
 
 void BuiltinSynth::prepare_program_change(int channel, int program, std::uint64_t number) {
     const auto ch = static_cast<std::size_t>(channel);
-    const int bank = channel == kDrumChannel ? kDrumBank : bank_[ch];
+    const int bank = channel == kDrumChannelIndex ? kDrumBank : bank_[ch];
     const int held = pin_for_a_while(bank, program);
     if (channel_held_[ch] >= 0) {
         releases_.push_back({number, channel_held_[ch]});
