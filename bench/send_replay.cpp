@@ -26,6 +26,7 @@
 #include "midi/backends/builtin_synth.h"
 #include "midi/backends/builtin_synth_fluid.h"
 #include "midi/backends/system_midi.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
 #include <atomic>
@@ -160,7 +161,10 @@ int main(int argc, char** argv) {
             synth.send(message);
             const double took = ms(Clock::now() - a);
             sends.push_back(took);
-            double& worst = (message & 0xF0U) == 0xC0U ? worst_program_change : worst_other;
+            double& worst = varkelon::status_kind(varkelon::unpack_short_message(message).status) ==
+                                    varkelon::kProgramChange
+                                ? worst_program_change
+                                : worst_other;
             worst = std::max(worst, took);
             if (took >= longest) {
                 longest = took;

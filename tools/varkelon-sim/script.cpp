@@ -3,6 +3,7 @@
 #include "app/disk_style_file.h"
 #include "app/layout.h"
 #include "ini_settings.h"
+#include "midi/midi_facts.h"
 
 #include <charconv>
 #include <cstdio>
@@ -486,12 +487,11 @@ bool Simulator::write_smf(std::string& error) const {
     for (const auto& [when, msg] : sent_) {
         put_var(static_cast<std::uint32_t>(when - last));
         last = when;
-        const auto status = static_cast<std::uint8_t>(msg & 0xFF);
-        track.push_back(status);
-        track.push_back(static_cast<std::uint8_t>((msg >> 8) & 0x7F));
-        // Program change and channel pressure carry one data byte in a file.
-        if ((status & 0xE0) != 0xC0) {
-            track.push_back(static_cast<std::uint8_t>((msg >> 16) & 0x7F));
+        const ShortMessage m = unpack_short_message(msg);
+        track.push_back(m.status);
+        track.push_back(data_value(m.data1));
+        if (data_byte_count(m.status) == 2) {
+            track.push_back(data_value(m.data2));
         }
     }
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});

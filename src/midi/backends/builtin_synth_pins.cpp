@@ -1,5 +1,7 @@
 #include "midi/backends/builtin_synth_pins.h"
 
+#include "midi/midi_facts.h"
+
 namespace varkelon {
 
 namespace {
@@ -8,7 +10,7 @@ namespace {
 // that channel 10 plays unless a program change picks another.
 constexpr int kDrumBank = 128;
 constexpr int kStandardDrumKit = 0;
-constexpr int kDrumChannel = 9;
+constexpr int kDrumChannelIndex = channel_index(kDrumChannel);
 
 constexpr int preset_key(int bank, int program) {
     return bank * 128 + program;
@@ -37,7 +39,7 @@ void PresetPins::before_queued(std::uint32_t message, std::uint64_t number) {
     const auto channel = static_cast<std::size_t>(status & 0x0F);
     const int data1 = static_cast<int>((message >> 8) & 0x7FU);
     if ((status & 0xF0) == 0xC0) {
-        const int bank = channel == kDrumChannel ? kDrumBank : bank_[channel];
+        const int bank = channel == kDrumChannelIndex ? kDrumBank : bank_[channel];
         const int held = pin_for_a_while(bank, data1);
         if (channel_held_[channel] >= 0) {
             releases_.push_back({number, channel_held_[channel]});

@@ -1,5 +1,7 @@
 #include "midi/backends/midi_keyboard_input.h"
 
+#include "midi/midi_facts.h"
+
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -22,10 +24,6 @@
 namespace varkelon {
 
 namespace {
-
-bool is_note(std::uint8_t status) {
-    return status >= 0x80 && status <= 0x9F;
-}
 
 // What a note message carries; a note-on of velocity 0 stays one, the core
 // reads it as the release it is.
@@ -91,7 +89,8 @@ struct MidiKeyboardInput::Jack {
         bool any = false;
         for (jack_nframes_t i = 0; i < count; ++i) {
             jack_midi_event_t ev{};
-            if (jack_midi_event_get(&ev, buffer, i) != 0 || ev.size < 3 || !is_note(ev.buffer[0])) {
+            if (jack_midi_event_get(&ev, buffer, i) != 0 || ev.size < 3 ||
+                !is_note_status(ev.buffer[0])) {
                 continue;
             }
             if (jack_ringbuffer_write_space(j->ring) >= sizeof(Note)) {
@@ -300,11 +299,9 @@ struct MidiKeyboardInput::Alsa {
         switch (ev.type) {
         case SND_SEQ_EVENT_NOTEON:
         case SND_SEQ_EVENT_NOTEOFF: {
-            const auto kind =
-                static_cast<std::uint8_t>(ev.type == SND_SEQ_EVENT_NOTEON ? 0x90 : 0x80);
+            const std::uint8_t kind = ev.type == SND_SEQ_EVENT_NOTEON ? kNoteOn : kNoteOff;
             callbacks.note(static_cast<std::uint8_t>(kind | (ev.data.note.channel & 0x0F)),
-                           static_cast<std::uint8_t>(ev.data.note.note & 0x7F),
-                           static_cast<std::uint8_t>(ev.data.note.velocity & 0x7F));
+                           data_value(ev.data.note.note), data_value(ev.data.note.velocity));
             break;
         }
         case SND_SEQ_EVENT_PORT_START:
