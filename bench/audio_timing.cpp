@@ -114,7 +114,7 @@ public:
             return false;
         }
         const char** ports =
-            jack_get_ports(client_, "Varkelon", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+            jack_get_ports(client_, "^Варкелон", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
         const bool found = ports != nullptr && ports[0] != nullptr;
         if (found) {
             jack_connect(client_, ports[0], jack_port_name(port_));

@@ -112,6 +112,7 @@ void Form1::unload() {
     write_position(settings_, "top1", top);
     timer1.set_enabled(false);
     timer2.set_enabled(false);
+    mouse_presses_.clear();
     loaded_ = false;
 }
 

@@ -253,7 +253,7 @@ bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
             return false;
         }
         if (live) {
-            cmd == "mousedown" ? form.mouse_down(id, a, b) : form.mouse_up(id, a, b);
+            cmd == "mousedown" ? form.mouse_down(id, a, b) : form.mouse_up(a, b);
         }
     } else if (cmd == "click" || cmd == "dblclick") {
         if (t.size() != 2 || !parse_control(t[1], id)) {
@@ -263,7 +263,7 @@ bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
             form.dbl_click(id);
         } else if (live && form.reacts_to_mouse(id)) {
             form.mouse_down(id, kLeftButton, 0);
-            form.mouse_up(id, kLeftButton, 0);
+            form.mouse_up(kLeftButton, 0);
         } else if (live) {
             form.click(id);
         }

@@ -35,7 +35,7 @@ std::string_view without_alsa_address(std::string_view name) {
     return name.substr(0, blank);
 }
 
-// JACK gives a second client of the same name a suffix: "Varkelon-01".
+// JACK gives a second client of the same name a suffix: "Варкелон-01".
 bool is_own_client(std::string_view client, std::string_view own) {
     if (client.substr(0, own.size()) != own) {
         return false;

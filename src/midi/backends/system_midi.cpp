@@ -67,7 +67,7 @@ SystemMidi::Options default_system_midi_options(std::vector<int> pinned_programs
     return options;
 }
 
-std::unique_ptr<MidiSystem> make_system_midi(std::vector<int> pinned_programs) {
+std::unique_ptr<SystemMidi> make_system_midi(std::vector<int> pinned_programs) {
     // Before anything touches JACK: a client must never start a server, which
     // stalls for seconds on a machine without one. FluidSynth's JACK audio
     // driver does not ask for that itself, so the environment must. Set here,
