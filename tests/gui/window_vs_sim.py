@@ -398,7 +398,7 @@ class Window:
 
     def popup(self, known):
         """The one top-level window of the program that is not in KNOWN."""
-        end = time.monotonic() + 10
+        end = time.monotonic() + 20
         while time.monotonic() < end:
             out = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
                                   str(self.program.pid), ""], env=self.env,
@@ -766,7 +766,7 @@ def main():
     ap.add_argument("--bin", required=True, help="the folder of varkelon and varkelon-sim")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--actions", type=int, default=200)
-    ap.add_argument("--deadline", type=int, default=170,
+    ap.add_argument("--deadline", type=int, default=400,
                     help="seconds after which the run stops and fails with what it has")
     ap.add_argument("--keep", help="keep the logs and the script in this folder")
     args = ap.parse_args()
