@@ -589,7 +589,7 @@ private:
             const int before = form.r.sttil;
             const ControlId arrow{"Command1", form.r.sttil < style ? 1 : 0};
             view_.mouse_down(arrow, kLeftButton, 0);
-            view_.mouse_up(arrow, kLeftButton, 0);
+            view_.mouse_up(kLeftButton, 0);
             if (form.r.sttil == before) {
                 return; // the arrows do nothing (yet)
             }

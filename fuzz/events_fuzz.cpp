@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             form.mouse_down(id, 1 << (b % 3), b & 7);
             break;
         case 3:
-            form.mouse_up(id, 1 << (b % 3), b & 7);
+            form.mouse_up(1 << (b % 3), b & 7);
             break;
         case 4:
             // "Выход" would end the run at once; leave it to the lifecycle tests.

@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 3:
             form.mouse_down(ControlId{"Command1", arg & 1}, kLeftButton, 0);
-            form.mouse_up(ControlId{"Command1", arg & 1}, kLeftButton, 0);
+            form.mouse_up(kLeftButton, 0);
             break;
         case 4:
             click("Command5", arg & 1);

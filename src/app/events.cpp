@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
 
@@ -44,18 +45,32 @@ bool Form1::reacts_to_mouse(const ControlId& id) const {
 }
 
 void Form1::mouse_down(const ControlId& id, int button, int mask) {
+    // A new press of a button ends whatever its last press began: only an
+    // accepted press has a release to come.
+    mouse_presses_.erase(button);
     if (!loaded_ || !receives_input(controls.find(id))) {
         return;
     }
-    if (const auto* h = mouse_handlers(id.name); h != nullptr && h->down != nullptr) {
+    const auto* h = mouse_handlers(id.name);
+    if (h == nullptr) {
+        return;
+    }
+    mouse_presses_[button] = id;
+    if (h->down != nullptr) {
         (this->*(h->down))(id.index, button, mask & kModifierBits);
     }
 }
 
-void Form1::mouse_up(const ControlId& id, int button, int mask) {
-    // The release goes to the control where the press began, even if that
-    // control has been disabled or hidden in the meantime.
-    if (!loaded_ || controls.find(id) == nullptr) {
+void Form1::mouse_up(int button, int mask) {
+    // The release goes to the control where the accepted press began, even if
+    // that control has been disabled or hidden in the meantime.
+    const auto it = mouse_presses_.find(button);
+    if (it == mouse_presses_.end()) {
+        return;
+    }
+    const ControlId id = it->second;
+    mouse_presses_.erase(it);
+    if (!loaded_) {
         return;
     }
     if (const auto* h = mouse_handlers(id.name); h != nullptr && h->up != nullptr) {
@@ -136,11 +151,12 @@ void Form1::midi_in(int status, int data1, int data2, int mask) {
     if (!loaded_) {
         return;
     }
-    const int kind = status & 0xF0;
-    if (kind == 0x80 || kind == 0x90) {
+    const auto status_value = static_cast<std::uint8_t>(status);
+    if (is_note_status(status_value)) {
         midi_note(status, data1, data2, mask & kModifierBits);
     } else {
-        midi_control(status, data1 & 0x7F, data2 & 0x7F);
+        midi_control(status, data_value(static_cast<std::uint8_t>(data1)),
+                     data_value(static_cast<std::uint8_t>(data2)));
     }
 }
 

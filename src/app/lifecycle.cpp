@@ -38,8 +38,9 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     r.sttil = 1;
 
     // Sounds of the live chord: bass on channel 14, chord notes on channel 15.
-    send_short_message(0xCD, 34, 0);
-    send_short_message(0xCE, 51, 0);
+    send_short_message(status_byte(kProgramChange, kLiveChordBassChannel), kLiveChordBassProgram,
+                       0);
+    send_short_message(status_byte(kProgramChange, kLiveChordChannel), kLiveChordProgram, 0);
 
     fill_instrument_names();
     r.demo_step = 0;
@@ -114,6 +115,7 @@ void Form1::unload() {
     timer1.set_enabled(false);
     timer2.set_enabled(false);
     chord_timer.set_enabled(false);
+    mouse_presses_.clear();
     loaded_ = false;
 }
 

@@ -18,6 +18,7 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -179,8 +180,11 @@ public:
     // handler have no effect. Of a mask only Shift, Ctrl and Alt count.
     void key_down(int key_code, int mask);
     void key_up(int key_code, int mask);
+    // A press that the control accepts pairs with the next release of the
+    // same mouse button: that release goes to the control whatever has become
+    // of it since. A release without an accepted press does nothing.
     void mouse_down(const ControlId& id, int button, int mask);
-    void mouse_up(const ControlId& id, int button, int mask);
+    void mouse_up(int button, int mask);
     void click(const ControlId& id);
     void dbl_click(const ControlId& id);
     void scroll(const ControlId& id, int value); // the user sets a slider
@@ -354,6 +358,8 @@ private:
     bool chord_from_midi_ = false;          // the chord key being pressed is a fingered chord
     std::optional<int> touch_velocity_;     // the velocity of the solo note being pressed
     std::vector<std::uint8_t> style_bytes_; // the open style data file
+    // Mouse button -> the control that accepted its press, until its release.
+    std::map<int, ControlId> mouse_presses_;
 
     // The level sliders with their labels and the level each sets.
     struct LevelSlider {

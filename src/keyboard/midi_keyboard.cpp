@@ -8,18 +8,11 @@
 #include "app/layout.h"
 #include "app/main_window.h"
 #include "keyboard/chord_recognition.h"
+#include "midi/midi_facts.h"
 
 namespace varkelon {
 
 namespace {
-
-// Message kinds (the status byte's upper nibble) and the solo channel.
-constexpr int kNoteOff = 0x80;
-constexpr int kNoteOn = 0x90;
-constexpr int kControlChange = 0xB0;
-constexpr int kChannelPressure = 0xD0;
-constexpr int kPitchBend = 0xE0;
-constexpr int kSoloChannel = 0x0F; // channel 16
 
 // The controllers passed on to the solo voice.
 constexpr int kModulation = 1;
@@ -42,8 +35,8 @@ void Form1::touch_Click() {
 }
 
 void Form1::midi_note(int status, int data1, int data2, int mask) {
-    const int kind = status & 0xF0;
-    const int note = data1 & 0x7F;
+    const int kind = status_kind(static_cast<std::uint8_t>(status));
+    const int note = data_value(static_cast<std::uint8_t>(data1));
     MidiHeld& held = midi_held_[static_cast<std::size_t>(note)];
     if (kind == kNoteOn && data2 > 0) {
         if (held.role == MidiRole::ChordZone) {
@@ -60,12 +53,14 @@ void Form1::midi_note(int status, int data1, int data2, int mask) {
             chord_timer.set_enabled(true);
             return;
         }
-        const int velocity = touch.checked ? midi_touch_velocity(data2 & 0x7F) : solo_velocity();
+        const int velocity = touch.checked
+                                 ? midi_touch_velocity(data_value(static_cast<std::uint8_t>(data2)))
+                                 : solo_velocity();
         // The octave slider moves the mapping: the lowest C plays key(0).
         const int k = note - r.solo_base_note;
         if (k < 0 || k >= kKeyCount) {
             held.role = MidiRole::Direct;
-            send_short_message(kNoteOn | kSoloChannel, note, velocity);
+            send_short_message(status_byte(kNoteOn, kSoloChannel), note, velocity);
             return;
         }
         held = {MidiRole::Key, static_cast<std::int8_t>(k)};
@@ -86,7 +81,7 @@ void Form1::midi_note(int status, int data1, int data2, int mask) {
             release_key();
             break;
         case MidiRole::Direct:
-            send_short_message(kNoteOff | kSoloChannel, note, 0);
+            send_short_message(status_byte(kNoteOff, kSoloChannel), note, 0);
             break;
         case MidiRole::ChordZone:
             // Letting go keeps the chord, as the release of a chord key does;
@@ -141,17 +136,17 @@ void Form1::chord_timer_tick() {
 }
 
 void Form1::midi_control(int status, int data1, int data2) {
-    const int kind = status & 0xF0;
+    const int kind = status_kind(static_cast<std::uint8_t>(status));
     if (kind == kControlChange &&
         (data1 == kSustain || data1 == kSoftPedal || data1 == kModulation)) {
-        send_short_message(kControlChange | kSoloChannel, data1, data2);
+        send_short_message(status_byte(kControlChange, kSoloChannel), data1, data2);
         if (data1 == kSustain) {
             midi_pedal_down_ = data2 >= kPedalDown;
         }
     } else if (kind == kPitchBend) {
-        send_short_message(kPitchBend | kSoloChannel, data1, data2);
+        send_short_message(status_byte(kPitchBend, kSoloChannel), data1, data2);
     } else if (kind == kChannelPressure) {
-        send_short_message(kChannelPressure | kSoloChannel, data1, 0);
+        send_short_message(status_byte(kChannelPressure, kSoloChannel), data1, 0);
     }
 }
 
@@ -159,7 +154,7 @@ void Form1::release_midi_pedal() {
     // On many synths all-notes-off leaves the notes that the pedal holds.
     if (midi_pedal_down_) {
         midi_pedal_down_ = false;
-        send_short_message(kControlChange | kSoloChannel, kSustain, 0);
+        send_short_message(status_byte(kControlChange, kSoloChannel), kSustain, 0);
     }
 }
 

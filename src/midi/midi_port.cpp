@@ -2,6 +2,7 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
 
@@ -47,8 +48,9 @@ void Form1::device_Click(int index) {
     if (r.midi_out_handle != 0) {
         // A new port plays its own default sounds until told ours: the live
         // chord's bass and chord notes, and the solo voice.
-        send_short_message(0xCD, 34, 0);
-        send_short_message(0xCE, 51, 0);
+        send_short_message(status_byte(kProgramChange, kLiveChordBassChannel),
+                           kLiveChordBassProgram, 0);
+        send_short_message(status_byte(kProgramChange, kLiveChordChannel), kLiveChordProgram, 0);
         send_solo_program();
     }
 }

@@ -94,7 +94,10 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::MouseButtonRelease:
-        if (watched->isWidgetType()) {
+        // Taken where the platform delivers it, the window, before Qt looks
+        // for a widget: the press may have hidden or disabled its widget,
+        // and then no widget would get the release.
+        if (watched->isWindowType()) {
             mouse_release(static_cast<const QMouseEvent&>(*event));
         }
         break;
@@ -121,13 +124,17 @@ void InputRouter::key(const QKeyEvent& event) {
     const quint32 physical =
         event.nativeScanCode() != 0 ? event.nativeScanCode() : static_cast<quint32>(code);
     if (event.type() == QEvent::KeyPress) {
-        // A held key repeats its press; each repeat is a new press.
-        held_keys_[physical] = code;
+        // A held key sustains: only its first press is passed on, as if the
+        // system did not repeat keys. With detectable auto-repeat the repeats
+        // come as presses alone, which Qt does not mark as repeats.
+        if (event.isAutoRepeat() || !held_keys_.emplace(physical, code).second) {
+            return;
+        }
         events_.key_down(code, mask);
         return;
     }
-    // X11 reports auto-repeat as release + press pairs: only the real
-    // release lets go of the key.
+    // Without detectable auto-repeat, X11 reports a repeat as a release +
+    // press pair: only the real release lets go of the key.
     if (event.isAutoRepeat()) {
         return;
     }
@@ -145,20 +152,17 @@ void InputRouter::mouse_press(QWidget* widget, const QMouseEvent& event) {
         return;
     }
     const EventMoment moment(event_time_, event);
-    pressed_[button] = *id;
+    pressed_.insert(button);
     events_.mouse_down(*id, button, modifier_mask(event.modifiers()));
 }
 
 void InputRouter::mouse_release(const QMouseEvent& event) {
     const int button = button_code(event.button());
-    const auto it = pressed_.find(button);
-    if (it == pressed_.end()) {
+    if (pressed_.erase(button) == 0) {
         return;
     }
-    const ControlId id = it->second;
-    pressed_.erase(it);
     const EventMoment moment(event_time_, event);
-    events_.mouse_up(id, button, modifier_mask(event.modifiers()));
+    events_.mouse_up(button, modifier_mask(event.modifiers()));
 }
 
 void InputRouter::release_held() {
@@ -167,8 +171,8 @@ void InputRouter::release_held() {
         events_.key_up(code, 0);
     }
     const auto presses = std::exchange(pressed_, {});
-    for (const auto& [button, id] : presses) {
-        events_.mouse_up(id, button, 0);
+    for (const int button : presses) {
+        events_.mouse_up(button, 0);
     }
 }
 

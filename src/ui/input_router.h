@@ -2,8 +2,8 @@
 
 // Key preview and mouse routing for the whole application. Every key press
 // and release reaches the core first, whichever widget has the focus, and then
-// goes on to that widget; a mouse release reaches the control on which the
-// press began.
+// goes on to that widget; a held key passes on its first press only. Every
+// release of a mouse press passed on reaches the core, wherever it happens.
 
 #include "app/controls.h"
 #include "midi/midi_port.h"
@@ -12,6 +12,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 
 class QKeyEvent;
 class QMouseEvent;
@@ -45,8 +46,9 @@ private:
     // Computer keys held down: native keycode (or key code when there is
     // none) -> key code delivered.
     std::map<quint32, int> held_keys_;
-    // Mouse button -> the control on which its press began.
-    std::map<int, ControlId> pressed_;
+    // The mouse buttons whose press was passed on and whose release is due;
+    // the core knows which control each belongs to.
+    std::set<int> pressed_;
     std::optional<MidiClock::time_point> event_time_;
 };
 

@@ -11,6 +11,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWindow>
 
 namespace varkelon {
@@ -107,10 +108,27 @@ void ProgramView::fit_frame(QWidget& window) {
     if (!margins.isNull()) {
         frame_margins_ = margins;
     }
-    const QPoint fitted = fit_on_screen(frame, available_screen_geometries());
+    QRect frame_now = frame;
+    if (auto* secondary = qobject_cast<SecondaryView*>(&window); secondary != nullptr) {
+        // The frame, now known, may leave less room than was guessed.
+        secondary->fit_within(room_at(frame.topLeft()));
+        frame_now.setSize(secondary->size().grownBy(margins));
+    }
+    const QPoint fitted = fit_on_screen(frame_now, available_screen_geometries());
     if (fitted != frame.topLeft()) {
         window.move(fitted); // the window's move event reports where it now stands
     }
+}
+
+QSize ProgramView::room_at(const QPoint& at) const {
+    const QScreen* screen = QGuiApplication::screenAt(at);
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    }
+    return screen->availableGeometry().size().shrunkBy(frame_margins_);
 }
 
 bool ProgramView::eventFilter(QObject* watched, QEvent* event) {
@@ -210,7 +228,10 @@ void ProgramView::after_event() {
 void ProgramView::sync_secondary(SecondaryView& view, SecondaryWindow& state, FormId form) {
     const bool opening = state.loaded && !view.isVisible();
     if (opening) {
-        // Just loaded: it has read its position; keep it wholly on a screen.
+        // Just loaded: it has read its position; keep it wholly on a screen,
+        // scrolling its content when the screen is smaller than it.
+        const Program::Position saved = program_.position(form);
+        view.fit_within(room_at(QPoint(twips_to_px(saved.left), twips_to_px(saved.top))));
         mend_position(form, view.size(), state.default_left, state.default_top);
     }
     view.sync(state);
@@ -264,9 +285,9 @@ void ProgramView::mouse_down(const ControlId& id, int button, int mask) {
             [this, id, button, mask] { program_.form1().mouse_down(id, button, mask); });
 }
 
-void ProgramView::mouse_up(const ControlId& id, int button, int mask) {
+void ProgramView::mouse_up(int button, int mask) {
     deliver(Kind::Release, input_time(),
-            [this, id, button, mask] { program_.form1().mouse_up(id, button, mask); });
+            [this, button, mask] { program_.form1().mouse_up(button, mask); });
 }
 
 void ProgramView::click(const ControlId& id) {

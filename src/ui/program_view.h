@@ -59,7 +59,7 @@ public:
     void key_up(int key_code, int mask) override;
     std::optional<ControlId> mouse_control(const QWidget* widget) override;
     void mouse_down(const ControlId& id, int button, int mask) override;
-    void mouse_up(const ControlId& id, int button, int mask) override;
+    void mouse_up(int button, int mask) override;
     void click(const ControlId& id) override;
     void dbl_click(const ControlId& id) override;
     void scroll(const ControlId& id, int value) override;
@@ -98,6 +98,8 @@ private:
     // After it shows: the same fit with the real frame.
     void opened(QWidget& window);
     void fit_frame(QWidget& window);
+    // The client area that the screen at `at` (pixels) leaves a framed window.
+    QSize room_at(const QPoint& at) const;
     std::int64_t now_ms() const { return clock_.elapsed(); }
     // The moment of the input event being handed on: as the input router
     // read it, or now.

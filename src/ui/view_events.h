@@ -24,7 +24,8 @@ public:
     // presses and releases rather than clicks.
     virtual std::optional<ControlId> mouse_control(const QWidget* widget) = 0;
     virtual void mouse_down(const ControlId& id, int button, int mask) = 0;
-    virtual void mouse_up(const ControlId& id, int button, int mask) = 0;
+    // The release of a mouse button whose press went to mouse_down.
+    virtual void mouse_up(int button, int mask) = 0;
 
     virtual void click(const ControlId& id) = 0;
     virtual void dbl_click(const ControlId& id) = 0;

@@ -153,18 +153,36 @@ TEST_F(Routing, DisabledOrHiddenControlReceivesNoPress) {
 
 TEST_F(Routing, ReleaseReachesTheControlWhereThePressBegan) {
     core.mouse_down("key", 5);
-    core.mouse_down("Command17", 2);
+    core.mouse_down("Command17", 2, kRightButton);
     core.control("key", 5).enabled = false;
     core.control("Command17", 2).visible = false;
     const auto from = core.mark();
 
     core.mouse_up("key", 5);
-    core.mouse_up("Command17", 2);
+    core.mouse_up("Command17", 2, kRightButton);
 
     EXPECT_EQ(core.sent_since(from),
               (std::vector<std::uint32_t>{note_off(14, 41), 0x00007BBEU, note_off(16, 53)}));
     EXPECT_EQ(core.back_color("key", 5), colors::kWhite);
     EXPECT_EQ(core.back_color("Command17", 2), colors::kWhite);
+}
+
+// A release pairs with the last press of its own mouse button, and only
+// with one that a control accepted.
+TEST_F(Routing, AReleaseWithoutAnAcceptedPressOfItsButtonDoesNothing) {
+    core.control("key", 5).enabled = false;
+    const auto from = core.mark();
+    core.mouse_down("key", 5);
+    core.mouse_up("key", 5);
+    core.mouse_up("key", 6, kMiddleButton);
+
+    core.control("key", 5).enabled = true;
+    core.mouse_down("key", 5, kRightButton);
+    core.control("key", 5).enabled = false;
+    core.mouse_down("key", 5, kRightButton); // refused: the earlier press has ended
+    core.mouse_up("key", 5, kRightButton);
+    core.mouse_up("key", 5, kLeftButton);
+    EXPECT_EQ(core.sent_since(from), std::vector<std::uint32_t>{note_on(16, 53, 78)});
 }
 
 TEST_F(Routing, UnknownControlsAreIgnored) {

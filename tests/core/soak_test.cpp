@@ -130,7 +130,7 @@ private:
         const int mask = pick(8);
         line("mouseup " + name(*mouse_held_) + " " + std::to_string(mouse_button_) + " " +
              std::to_string(mask));
-        form().mouse_up(*mouse_held_, mouse_button_, mask);
+        form().mouse_up(mouse_button_, mask);
         mouse_held_.reset();
     }
 

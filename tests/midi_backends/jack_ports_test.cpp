@@ -236,7 +236,7 @@ TEST_F(JackPorts, BurstBeyondTheBudgetStillClosesThePort) {
     jack_status_t status{};
     jack_client_t* probe = jack_client_open("probe", JackNoStartServer, &status);
     ASSERT_NE(probe, nullptr);
-    const char** ours = jack_get_ports(probe, "^Varkelon", nullptr, 0);
+    const char** ours = jack_get_ports(probe, "^Варкелон", nullptr, 0);
     std::vector<std::string> left;
     for (const char** p = ours; p != nullptr && *p != nullptr; ++p) {
         left.emplace_back(*p);

@@ -3,6 +3,7 @@
 #include "app/disk_style_file.h"
 #include "app/layout.h"
 #include "ini_settings.h"
+#include "midi/midi_facts.h"
 
 #include <array>
 #include <charconv>
@@ -265,7 +266,7 @@ bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
             return false;
         }
         if (live) {
-            cmd == "mousedown" ? form.mouse_down(id, a, b) : form.mouse_up(id, a, b);
+            cmd == "mousedown" ? form.mouse_down(id, a, b) : form.mouse_up(a, b);
         }
     } else if (cmd == "click" || cmd == "dblclick") {
         if (t.size() != 2 || !parse_control(t[1], id)) {
@@ -275,7 +276,7 @@ bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
             form.dbl_click(id);
         } else if (live && form.reacts_to_mouse(id)) {
             form.mouse_down(id, kLeftButton, 0);
-            form.mouse_up(id, kLeftButton, 0);
+            form.mouse_up(kLeftButton, 0);
         } else if (live) {
             form.click(id);
         }
@@ -511,12 +512,11 @@ bool Simulator::write_smf(std::string& error) const {
     for (const auto& [when, msg] : sent_) {
         put_var(static_cast<std::uint32_t>(when - last));
         last = when;
-        const auto status = static_cast<std::uint8_t>(msg & 0xFF);
-        track.push_back(status);
-        track.push_back(static_cast<std::uint8_t>((msg >> 8) & 0x7F));
-        // Program change and channel pressure carry one data byte in a file.
-        if ((status & 0xE0) != 0xC0) {
-            track.push_back(static_cast<std::uint8_t>((msg >> 16) & 0x7F));
+        const ShortMessage m = unpack_short_message(msg);
+        track.push_back(m.status);
+        track.push_back(data_value(m.data1));
+        if (data_byte_count(m.status) == 2) {
+            track.push_back(data_value(m.data2));
         }
     }
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});

@@ -1,6 +1,7 @@
 #include "midi/backends/midi_keyboard_input.h"
 
 #include "midi/backends/midi_keyboard_messages.h"
+#include "midi/midi_facts.h"
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
@@ -26,19 +27,13 @@ namespace varkelon {
 
 namespace {
 
-// Message kinds, the status byte's upper nibble.
-constexpr std::uint8_t kNoteOff = 0x80;
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kControlChange = 0xB0;
-constexpr std::uint8_t kChannelPressure = 0xD0;
-constexpr std::uint8_t kPitchBend = 0xE0;
-
 constexpr std::uint8_t data_byte(int value) {
-    return static_cast<std::uint8_t>(std::clamp(value, 0, 127));
+    return static_cast<std::uint8_t>(std::clamp(value, 0, kMaxDataValue));
 }
 
-constexpr std::uint8_t status_byte(std::uint8_t kind, unsigned channel) {
-    return static_cast<std::uint8_t>(kind | (channel & 0x0F));
+// The sequencer counts channels from 0.
+constexpr std::uint8_t seq_status(std::uint8_t kind, unsigned seq_channel) {
+    return status_byte(kind, static_cast<int>(seq_channel & 0x0F) + 1);
 }
 
 } // namespace
@@ -48,21 +43,21 @@ std::optional<KeyboardMessage> keyboard_message(const snd_seq_event_t& ev) {
     case SND_SEQ_EVENT_NOTEON:
     case SND_SEQ_EVENT_NOTEOFF:
         return KeyboardMessage{
-            status_byte(ev.type == SND_SEQ_EVENT_NOTEON ? kNoteOn : kNoteOff, ev.data.note.channel),
+            seq_status(ev.type == SND_SEQ_EVENT_NOTEON ? kNoteOn : kNoteOff, ev.data.note.channel),
             data_byte(ev.data.note.note), data_byte(ev.data.note.velocity)};
     case SND_SEQ_EVENT_CONTROLLER:
-        return KeyboardMessage{status_byte(kControlChange, ev.data.control.channel),
+        return KeyboardMessage{seq_status(kControlChange, ev.data.control.channel),
                                data_byte(static_cast<int>(std::min(ev.data.control.param, 127U))),
                                data_byte(ev.data.control.value)};
     case SND_SEQ_EVENT_PITCHBEND: {
         // The sequencer centres the wheel on 0 (-8192 to 8191); MIDI on 8192.
         const int bend = std::clamp(ev.data.control.value + 8192, 0, 16383);
-        return KeyboardMessage{status_byte(kPitchBend, ev.data.control.channel),
+        return KeyboardMessage{seq_status(kPitchBend, ev.data.control.channel),
                                static_cast<std::uint8_t>(bend & 0x7F),
                                static_cast<std::uint8_t>(bend >> 7)};
     }
     case SND_SEQ_EVENT_CHANPRESS:
-        return KeyboardMessage{status_byte(kChannelPressure, ev.data.control.channel),
+        return KeyboardMessage{seq_status(kChannelPressure, ev.data.control.channel),
                                data_byte(ev.data.control.value), 0};
     default:
         return std::nullopt;
