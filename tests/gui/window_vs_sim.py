@@ -723,7 +723,9 @@ class Player:
                              [f"click {click}", f"close {form}"], [open_title, close])
 
         item = {"device": 0, "chan0": 0, "chan1": 1}[which]
-        count = 2
+        # "Настройки" holds chan(0), chan(1), a separator line and the touch
+        # item: three rows and a separator of about 0.4 row.
+        count = 3.4
         name = "device(0)" if which == "device" else f"chan({item})"
 
         def choose():
