@@ -85,9 +85,10 @@ bool PulseOutput::start() {
         pa_threaded_mainloop_wait(loop_);
     }
     if (ok) {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE,
-                                  static_cast<std::uint32_t>(info_.sample_rate), 2};
-        stream_ = pa_stream_new_with_proplist(context_, info_.name.c_str(), &spec, nullptr, props);
+        const pa_sample_spec format{PA_SAMPLE_FLOAT32NE,
+                                    static_cast<std::uint32_t>(info_.sample_rate), 2};
+        stream_ =
+            pa_stream_new_with_proplist(context_, info_.name.c_str(), &format, nullptr, props);
         ok = stream_ != nullptr;
     }
     if (ok) {
