@@ -27,7 +27,7 @@
 //                two tick starts.
 //   send         the time of one MidiSystem::send.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/main_window.h"
 #include "app/program.h"

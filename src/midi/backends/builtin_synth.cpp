@@ -1,7 +1,7 @@
 #include "midi/backends/builtin_synth.h"
 
+#include "adapters/startup_trace.h"
 #include "midi/backends/open_codes.h"
-#include "midi/backends/startup_trace.h"
 
 #include <fluidsynth.h>
 #include <sys/resource.h>
