@@ -23,7 +23,7 @@
 //   cpu_pct   CPU of this process (all threads) while the rhythm played, % of one core
 // --latency-ms 0 hands every message to FluidSynth at once, as before.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/main_window.h"
 #include "app/program.h"

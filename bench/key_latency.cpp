@@ -15,7 +15,7 @@
 //            ahead of the program's own) to the end of that send
 // and every send's own duration. Prints one "result" line, times in ms.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/program.h"
 #include "bench_stats.h"

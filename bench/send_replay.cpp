@@ -23,6 +23,7 @@
 //               FluidSynth's API lock (how long the audio thread holds it)
 // Prints one line of key=value pairs; times in milliseconds.
 
+#include "bench_stats.h"
 #include "midi/backends/builtin_synth.h"
 #include "midi/backends/builtin_synth_fluid.h"
 #include "midi/backends/system_midi.h"
@@ -187,11 +188,8 @@ int main(int argc, char** argv) {
     }
     const std::uint64_t opens = soundfont_opens.load() - opens_before;
 
-    const auto quantile = [](std::vector<double> v, double q) {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0.0
-                         : v[std::min(v.size() - 1,
-                                      static_cast<std::size_t>(q * static_cast<double>(v.size())))];
+    const auto quantile = [](const std::vector<double>& v, double q) {
+        return v.empty() ? 0.0 : varkelon::bench::percentile(v, q);
     };
     const auto at = [&](double q) { return quantile(sends, q); };
     const double mean = sends.empty() ? 0.0

@@ -1,11 +1,11 @@
 // The program entry: the real ports, the start of the program, the windows.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
+#include "adapters/early_start_midi.h"
+#include "adapters/startup_trace.h"
 #include "app/program.h"
 #include "midi/backends/midi_keyboard_input.h"
-#include "midi/backends/startup_trace.h"
 #include "midi/backends/system_midi.h"
-#include "midi/early_start_midi.h"
 #include "midi/tee_midi.h"
 #include "ui/audio_wake.h"
 #include "ui/command_line.h"

@@ -1,6 +1,6 @@
 #include "script.h"
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/layout.h"
 #include "ini_settings.h"
 #include "midi/midi_facts.h"

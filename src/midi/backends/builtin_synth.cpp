@@ -1,8 +1,8 @@
 #include "midi/backends/builtin_synth.h"
 
+#include "adapters/startup_trace.h"
 #include "midi/backends/builtin_synth_fluid.h"
 #include "midi/backends/open_codes.h"
-#include "midi/backends/startup_trace.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
