@@ -23,12 +23,13 @@
 //   cpu_pct   CPU of this process (all threads) while the rhythm played, % of one core
 // --latency-ms 0 hands every message to FluidSynth at once, as before.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "bench_stats.h"
 #include "midi/backends/system_midi.h"
+#include "midi/midi_facts.h"
 #include "ui/main_window_view.h"
 #include "ui/program_view.h"
 
@@ -76,13 +77,13 @@ public:
         inner().set_message_time(at);
     }
     void send(std::uint32_t message) override {
-        const bool note_on = (message & 0xF0U) == 0x90 && ((message >> 16) & 0x7FU) != 0;
+        const bool note_on = unpack_short_message(message).is_sounding_note_on();
         if (!note_on || hit_ || !recording_) {
             return;
         }
         hit_ = true;
         hits_.push_back({mono_ms(stamp_), mono_ms(MidiClock::now())});
-        inner().send(pack_short_message(0x99, 75, 110));
+        inner().send(pack_short_message(status_byte(kNoteOn, kDrumChannel), 75, 110));
     }
     void record(bool on) { recording_ = on; }
     std::vector<Hit>& hits() { return hits_; }
@@ -114,7 +115,7 @@ public:
             return false;
         }
         const char** ports =
-            jack_get_ports(client_, "Varkelon", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+            jack_get_ports(client_, "^Варкелон", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
         const bool found = ports != nullptr && ports[0] != nullptr;
         if (found) {
             jack_connect(client_, ports[0], jack_port_name(port_));

@@ -15,11 +15,12 @@
 //            ahead of the program's own) to the end of that send
 // and every send's own duration. Prints one "result" line, times in ms.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/program.h"
 #include "bench_stats.h"
 #include "midi/backends/system_midi.h"
+#include "midi/midi_facts.h"
 #include "ui/main_window_view.h"
 #include "ui/program_view.h"
 
@@ -62,7 +63,8 @@ public:
         if (recording_) {
             sends_.push_back(end - start);
         }
-        const bool solo_note_on = (message & 0xFFU) == 0x9F && ((message >> 16) & 0x7FU) != 0;
+        const ShortMessage m = unpack_short_message(message);
+        const bool solo_note_on = m.is_sounding_note_on() && m.channel() == kSoloChannel;
         if (solo_note_on && waiting_) {
             waiting_ = false;
             solo_sent_ms_ = end;

@@ -101,13 +101,49 @@ bench_start_pulse() {
     export PULSE_SERVER=unix:$bench_work/pulse-run/pulse/native
 }
 
-# Starts the sound server BENCH_AUDIO names: jack (default), pulse or none.
+# PipeWire as a desktop runs it (pipewire, wireplumber and pipewire-pulse in
+# a D-Bus session of their own, with a private XDG_RUNTIME_DIR) and a null
+# sink, since this machine has no sound card; exports PULSE_SERVER and sets
+# bench_pipewire_pids to the three servers' processes (pipewire,
+# pipewire-pulse, wireplumber), stopped at exit.
+bench_pipewire_pids=
+bench_start_pipewire() {
+    local run=$bench_work/pipewire-run
+    mkdir -p "$run" "$bench_work/pipewire-home"
+    chmod 700 "$run"
+    cat >"$bench_work/pipewire-session.sh" <<'SESSION'
+#!/bin/sh
+pipewire >"$1/pipewire.log" 2>&1 & echo $! >"$1/pipewire.pid"
+sleep 0.3
+pipewire-pulse >"$1/pipewire-pulse.log" 2>&1 & echo $! >"$1/pipewire-pulse.pid"
+wireplumber >"$1/wireplumber.log" 2>&1 & echo $! >"$1/wireplumber.pid"
+wait
+SESSION
+    chmod +x "$bench_work/pipewire-session.sh"
+    XDG_RUNTIME_DIR=$run HOME=$bench_work/pipewire-home \
+        dbus-run-session -- "$bench_work/pipewire-session.sh" "$bench_work" \
+        >"$bench_work/dbus.log" 2>&1 &
+    bench_pids+=($!)
+    export PULSE_SERVER=unix:$run/pulse/native
+    local _
+    for _ in $(seq 100); do
+        pactl info >/dev/null 2>&1 && break
+        sleep 0.05
+    done
+    pactl load-module module-null-sink sink_name=null >/dev/null
+    bench_pipewire_pids="$(cat "$bench_work/pipewire.pid") $(cat "$bench_work/pipewire-pulse.pid") $(cat "$bench_work/wireplumber.pid")"
+    bench_on_exit 'kill $bench_pipewire_pids 2>/dev/null'
+}
+
+# Starts the sound server BENCH_AUDIO names: jack (default), pulse,
+# pipewire or none.
 bench_start_audio() {
     case "${BENCH_AUDIO:-jack}" in
     jack) bench_start_jack ;;
     pulse) bench_start_pulse ;;
+    pipewire) bench_start_pipewire ;;
     none) ;;
-    *) echo "BENCH_AUDIO must be jack, pulse or none" >&2; return 2 ;;
+    *) echo "BENCH_AUDIO must be jack, pulse, pipewire or none" >&2; return 2 ;;
     esac
 }
 

@@ -5,12 +5,10 @@
 // per bar, while a thread of the same process sleeps to absolute deadlines at
 // the same interval, as the yardstick of what this machine's scheduler allows.
 //
-// Usage: bench_rhythm_timing --interval MS [--duration S] [--allow-fallback]
+// Usage: bench_rhythm_timing --interval MS [--duration S]
 //
 // Prints one "result" line of key=value pairs (times in milliseconds) for
 // bench/rhythm_timing.sh to tabulate, and on stderr every send over 0.5 ms.
-// --allow-fallback: when the controls do not start the rhythm (a build
-// without the pattern player), run Timer1 directly and say mode=FALLBACK.
 // BENCH_DUMP=FILE writes every timer event seen (receiver, start and end in
 // ns, whether the bar moved), to look at the onsets one by one.
 //
@@ -27,7 +25,7 @@
 //                two tick starts.
 //   send         the time of one MidiSystem::send.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/main_window.h"
 #include "app/program.h"
@@ -228,22 +226,13 @@ struct Summary {
     double max = 0;
 };
 
-// Nearest-rank percentiles.
-Summary summarize(std::vector<double> values) {
-    Summary s;
+// All 0 for no values.
+Summary summarize(const std::vector<double>& values) {
     if (values.empty()) {
-        return s;
+        return {};
     }
-    std::sort(values.begin(), values.end());
-    auto rank = [&](double p) {
-        const auto n = values.size();
-        auto i = static_cast<std::size_t>(std::ceil(p * static_cast<double>(n)));
-        return values[std::clamp<std::size_t>(i, 1, n) - 1];
-    };
-    s.p50 = rank(0.50);
-    s.p99 = rank(0.99);
-    s.max = values.back();
-    return s;
+    return {bench::percentile(values, 0.50), bench::percentile(values, 0.99),
+            bench::percentile(values, 1.0)};
 }
 
 // Errors of times that should lie on start + n x interval, with the grid
@@ -266,7 +255,6 @@ std::vector<double> grid_errors_ms(const std::vector<std::int64_t>& times, std::
 struct Options {
     int interval_ms = 125;
     double duration_s = 60;
-    bool allow_fallback = false;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -286,8 +274,6 @@ std::optional<Options> parse(int argc, char** argv) {
                 return std::nullopt;
             }
             o.duration_s = std::atof(v);
-        } else if (arg == "--allow-fallback") {
-            o.allow_fallback = true;
         } else {
             return std::nullopt;
         }
@@ -364,21 +350,12 @@ public:
                             form.timer1.interval_ms == options_.interval_ms &&
                             form.r.tempo == target_tempo;
         if (!engine) {
-            if (!options_.allow_fallback) {
-                std::fprintf(stderr,
-                             "the controls did not start the rhythm at %d ms (running %d, "
-                             "tempo %d, Timer1 %s %d ms)\n",
-                             options_.interval_ms, form.r.rhythm_running, form.r.tempo,
-                             form.timer1.enabled ? "on" : "off", form.timer1.interval_ms);
-                return false;
-            }
-            // FALLBACK while the pattern player and transport are missing:
-            // run Timer1 directly, so the timer path and repaints are still
-            // measured. Its figures are provisional: a tick sends nothing.
-            fallback_ = true;
-            form.timer1.set_interval(options_.interval_ms);
-            form.timer1.set_enabled(true);
-            view_.click(ControlId{Ctl::Label1}); // an event without a handler, so the view syncs
+            std::fprintf(stderr,
+                         "the controls did not start the rhythm at %d ms (running %d, "
+                         "tempo %d, Timer1 %s %d ms)\n",
+                         options_.interval_ms, form.r.rhythm_running, form.r.tempo,
+                         form.timer1.enabled ? "on" : "off", form.timer1.interval_ms);
+            return false;
         }
         return true;
     }
@@ -387,8 +364,8 @@ public:
         Form1& form = program_.form1();
         const std::int64_t interval = static_cast<std::int64_t>(options_.interval_ms) * 1'000'000;
 
-        // The ticks: in the real player each moves the bar; in the fallback,
-        // the timer events of the one QTimer that fires at the interval.
+        // The ticks: the timer events of the one QTimer that fires at the
+        // interval, each of which moves the bar.
         std::map<const QObject*, std::size_t> per_receiver;
         for (const auto& e : app_.timer_events()) {
             ++per_receiver[e.receiver];
@@ -409,7 +386,7 @@ public:
             if (e.receiver != tick_timer) {
                 continue;
             }
-            if (!fallback_ && !e.bar_moved) {
+            if (!e.bar_moved) {
                 ++idle_events;
                 continue;
             }
@@ -537,7 +514,7 @@ public:
             static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
             static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 
-        std::printf("result mode=%s interval=%d duration=%.0f style=%d events_per_bar=%zu "
+        std::printf("result interval=%d duration=%.0f style=%d events_per_bar=%zu "
                     "tempo=%d ticks=%zu idle_timer_events=%zu late_by_interval=%zu "
                     "drift_pct=%.5f "
                     "onset_p50=%.3f onset_p99=%.3f onset_max=%.3f "
@@ -548,13 +525,13 @@ public:
                     "send_p50=%.4f send_p99=%.4f send_max=%.3f send_max_after_2_bars=%.3f "
                     "handler_p50=%.3f handler_p99=%.3f handler_max=%.3f "
                     "repaint_p50=%.3f repaint_p99=%.3f repaint_max=%.3f messages=%zu cpu_ms=%.0f\n",
-                    fallback_ ? "FALLBACK" : "engine", options_.interval_ms, options_.duration_s,
-                    form.r.sttil, styles_.events, form.r.tempo, starts.size(), idle_events,
-                    late_by_interval, drift_pct, onset.p50, onset.p99, onset.max, ref.p50, ref.p99,
-                    ref.max, ref_aligned.p50, ref_aligned.p99, ref_aligned.max, span.p50, span.p99,
-                    span.max, spans.size(), max_sends, send_ms.size(), slow.size(), send.p50,
-                    send.p99, send.max, send_steady.max, handler.p50, handler.p99, handler.max,
-                    repaint.p50, repaint.p99, repaint.max, shown_messages_, cpu_ms);
+                    options_.interval_ms, options_.duration_s, form.r.sttil, styles_.events,
+                    form.r.tempo, starts.size(), idle_events, late_by_interval, drift_pct,
+                    onset.p50, onset.p99, onset.max, ref.p50, ref.p99, ref.max, ref_aligned.p50,
+                    ref_aligned.p99, ref_aligned.max, span.p50, span.p99, span.max, spans.size(),
+                    max_sends, send_ms.size(), slow.size(), send.p50, send.p99, send.max,
+                    send_steady.max, handler.p50, handler.p99, handler.max, repaint.p50,
+                    repaint.p99, repaint.max, shown_messages_, cpu_ms);
         std::fflush(stdout);
     }
 
@@ -603,7 +580,6 @@ private:
     Options options_;
     StylePick styles_;
     ReferenceTicker reference_;
-    bool fallback_ = false;
     std::size_t shown_messages_ = 0;
 };
 
@@ -612,8 +588,7 @@ private:
 int main(int argc, char* argv[]) {
     const auto options = parse(argc, argv);
     if (!options) {
-        std::fprintf(stderr, "usage: %s --interval MS [--duration S] [--allow-fallback]\n",
-                     argv[0]);
+        std::fprintf(stderr, "usage: %s --interval MS [--duration S]\n", argv[0]);
         return 2;
     }
 

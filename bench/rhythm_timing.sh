@@ -21,8 +21,7 @@
 # The built-in synth plays into a private JACK server with the dummy driver:
 # the machine has no sound card, and ALSA's null device would make
 # FluidSynth's audio thread spin on a core and disturb every figure. The
-# window is drawn on Qt's offscreen platform. While the engine is missing
-# the benchmark falls back to running Timer1 directly, and says so (mode).
+# window is drawn on Qt's offscreen platform.
 set -euo pipefail
 
 bench=${1:-build/bin/bench_rhythm_timing}
@@ -83,7 +82,7 @@ run_once() {
     wait_for_quiet
     a=$(ours_apart_ms) w=$(now_ms)
     line=$(HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
-        "$bench" --interval "$interval" --duration "$duration" --allow-fallback \
+        "$bench" --interval "$interval" --duration "$duration" \
         2>"$work/stderr" | grep '^result ' || true)
     if [ -z "$line" ]; then
         echo "run failed ($interval ms):" >&2
@@ -93,8 +92,8 @@ run_once() {
     others=$(others_pct "$a" "$(ours_apart_ms)" "$(($(now_ms) - w))" "$(field "$line" cpu_ms)")
 }
 
-printf '| load | interval (ms) | mode | ticks | drift (%%) | onset p50 / p99 / max (ms) | reference p50 / p99 / max (ms) | reference placed like ours, p99 | tick span p50 / p99 / max (ms) | send p99 / max (ms) | send max after 2 bars (ms) | repaint p99 (ms) | CPU used by others (%% of machine) |\n'
-printf '|---|---|---|---|---|---|---|---|---|---|---|---|---|\n'
+printf '| load | interval (ms) | ticks | drift (%%) | onset p50 / p99 / max (ms) | reference p50 / p99 / max (ms) | reference placed like ours, p99 | tick span p50 / p99 / max (ms) | send p99 / max (ms) | send max after 2 bars (ms) | repaint p99 (ms) | CPU used by others (%% of machine) |\n'
+printf '|---|---|---|---|---|---|---|---|---|---|---|---|\n'
 for load in "${loads[@]}"; do
     if [ "$load" = busy ]; then
         bench_busy_core
@@ -118,8 +117,8 @@ for load in "${loads[@]}"; do
         done
         line=$best_line
         f() { field "$line" "$1"; }
-        printf '| %s | %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s | %s / %s / %s | %s / %s | %s | %s | %s |\n' \
-            "$load" "$interval" "$(f mode)" "$(f ticks)" "$(f drift_pct)" \
+        printf '| %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s | %s / %s / %s | %s / %s | %s | %s | %s |\n' \
+            "$load" "$interval" "$(f ticks)" "$(f drift_pct)" \
             "$(f onset_p50)" "$(f onset_p99)" "$(f onset_max)" \
             "$(f ref_p50)" "$(f ref_p99)" "$(f ref_max)" "$(f ref_aligned_p99)" \
             "$(f span_p50)" "$(f span_p99)" "$(f span_max)" \

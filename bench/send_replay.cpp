@@ -23,10 +23,14 @@
 //               FluidSynth's API lock (how long the audio thread holds it)
 // Prints one line of key=value pairs; times in milliseconds.
 
+#include "bench_stats.h"
 #include "midi/backends/builtin_synth.h"
+#include "midi/backends/builtin_synth_fluid.h"
 #include "midi/backends/system_midi.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -70,6 +74,13 @@ double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
+// Every open of the SoundFont file: one for the load, then one for every
+// program whose samples are read where it is selected.
+std::atomic<std::uint64_t> soundfont_opens{0};
+void count_soundfont_open() {
+    soundfont_opens.fetch_add(1, std::memory_order_relaxed);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -111,6 +122,7 @@ int main(int argc, char** argv) {
     const std::vector<Tick> ticks = read_messages(argv[1]);
     const bool render = options.output == varkelon::BuiltinSynth::Output::Render;
 
+    varkelon::set_soundfont_open_hook(count_soundfont_open);
     varkelon::BuiltinSynth synth(options);
     if (const int rc = synth.open(); rc != 0) {
         std::printf("open_rc=%d\n", rc);
@@ -141,7 +153,7 @@ int main(int argc, char** argv) {
     double worst_other = 0;
     double longest = 0;
     std::uint32_t worst_message = 0;
-    const std::uint64_t opens_before = varkelon::BuiltinSynth::soundfont_opens();
+    const std::uint64_t opens_before = soundfont_opens.load();
     auto due = Clock::now();
     for (const Tick& tick : ticks) {
         std::this_thread::sleep_until(due);
@@ -150,7 +162,10 @@ int main(int argc, char** argv) {
             synth.send(message);
             const double took = ms(Clock::now() - a);
             sends.push_back(took);
-            double& worst = (message & 0xF0U) == 0xC0U ? worst_program_change : worst_other;
+            double& worst = varkelon::status_kind(varkelon::unpack_short_message(message).status) ==
+                                    varkelon::kProgramChange
+                                ? worst_program_change
+                                : worst_other;
             worst = std::max(worst, took);
             if (took >= longest) {
                 longest = took;
@@ -171,13 +186,10 @@ int main(int argc, char** argv) {
         }
         due += interval;
     }
-    const std::uint64_t opens = varkelon::BuiltinSynth::soundfont_opens() - opens_before;
+    const std::uint64_t opens = soundfont_opens.load() - opens_before;
 
-    const auto quantile = [](std::vector<double> v, double q) {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0.0
-                         : v[std::min(v.size() - 1,
-                                      static_cast<std::size_t>(q * static_cast<double>(v.size())))];
+    const auto quantile = [](const std::vector<double>& v, double q) {
+        return v.empty() ? 0.0 : varkelon::bench::percentile(v, q);
     };
     const auto at = [&](double q) { return quantile(sends, q); };
     const double mean = sends.empty() ? 0.0

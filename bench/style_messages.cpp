@@ -14,7 +14,9 @@
 //
 // Usage: style_messages STYLE_FILE > messages.txt
 
+#include "engine/note_rules.h"
 #include "engine/style_format.h"
+#include "midi/midi_facts.h"
 #include "midi/midi_port.h"
 
 #include <array>
@@ -73,7 +75,7 @@ void play_bar(const varkelon::StyleBlock& block, std::array<int, 16>& last_note)
             const varkelon::StyleEvent& e = block.events[next_event];
             int data1 = e.data1;
             if (varkelon::is_scale_coded(e.status, e.data1)) {
-                const int channel = e.status & 0x0F;
+                const int channel = varkelon::channel_index(varkelon::status_channel(e.status));
                 const int degree = varkelon::scale_code_degree(e.data1);
                 if (degree != varkelon::kScaleDegreeKeepLast) {
                     last_note[channel] =
@@ -82,9 +84,11 @@ void play_bar(const varkelon::StyleBlock& block, std::array<int, 16>& last_note)
                 }
                 data1 = last_note[channel];
             }
-            const bool two_bytes = (e.status & 0xF0) == 0xC0 || (e.status & 0xF0) == 0xD0;
-            print_message(varkelon::pack_short_message(e.status, data1 & 0x7F,
-                                                       two_bytes ? 0 : scaled(e.data2) & 0x7F));
+            const bool one_data_byte = varkelon::data_byte_count(e.status) == 1;
+            print_message(varkelon::pack_short_message(
+                e.status, varkelon::data_value(static_cast<std::uint8_t>(data1)),
+                one_data_byte ? 0
+                              : varkelon::data_value(static_cast<std::uint8_t>(scaled(e.data2)))));
         }
         std::printf("tick\n");
     }
@@ -110,8 +114,13 @@ int main(int argc, char** argv) {
     }
 
     // Start-up: the live chord's programs.
-    print_message(varkelon::pack_short_message(0xCD, 34, 0));
-    print_message(varkelon::pack_short_message(0xCE, 51, 0));
+    using varkelon::kProgramChange;
+    print_message(varkelon::pack_short_message(
+        varkelon::status_byte(kProgramChange, varkelon::kLiveChordBassChannel),
+        varkelon::kLiveChordBassProgram, 0));
+    print_message(varkelon::pack_short_message(
+        varkelon::status_byte(kProgramChange, varkelon::kLiveChordChannel),
+        varkelon::kLiveChordProgram, 0));
     std::array<int, 16> last_note{};
     last_note.fill(60);
     for (const int style : every_style_change()) {

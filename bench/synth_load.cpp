@@ -10,6 +10,7 @@
 
 #include "midi/backends/builtin_synth.h"
 #include "midi/backends/system_midi.h"
+#include "midi/midi_facts.h"
 #include "midi/midi_port.h"
 
 #include <algorithm>
@@ -73,14 +74,24 @@ int main(int argc, char** argv) {
     const auto t2 = Clock::now();
     const long rss_loaded = rss_kib();
 
-    // The programs the start-up sends (bass 34, chord 51) and a spread of
+    // The programs the start-up sends to the live chord and a spread of
     // solo programs, each on the GUI thread as the program would.
     double worst_program_ms = 0;
     double total_program_ms = 0;
-    const std::vector<int> programs{34, 51, 0, 16, 24, 40, 56, 73, 80, 104};
+    const std::vector<int> programs{varkelon::kLiveChordBassProgram,
+                                    varkelon::kLiveChordProgram,
+                                    0,
+                                    16,
+                                    24,
+                                    40,
+                                    56,
+                                    73,
+                                    80,
+                                    104};
     for (const int program : programs) {
         const auto a = Clock::now();
-        synth.send(varkelon::pack_short_message(0xCF, program, 0));
+        synth.send(varkelon::pack_short_message(
+            varkelon::status_byte(varkelon::kProgramChange, varkelon::kSoloChannel), program, 0));
         const auto b = Clock::now();
         worst_program_ms = std::max(worst_program_ms, ms_between(a, b));
         total_program_ms += ms_between(a, b);

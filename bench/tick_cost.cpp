@@ -6,7 +6,7 @@
 //
 // Usage: valgrind --tool=callgrind --instr-atstart=no bench_tick_cost STYLE_FILE STYLE TICK
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/program.h"
 #include "engine/style_format.h"

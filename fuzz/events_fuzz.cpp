@@ -2,7 +2,7 @@
 // checks what must always hold: nothing crashes, every message sent is a
 // valid short message, and every key shows one of its seven colours.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/layout.h"
 #include "app/program.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed program on its own: `cmake --install` into a scratch prefix,
 # the prefix moved elsewhere (so nothing can lean on the path it was built
 # for), and the program started there, headless, from a folder outside the
@@ -22,7 +23,9 @@ root=$work/moved/usr
 failures=0
 for f in bin/varkelon share/varkelon/brelmonddat1.dat share/applications/varkelon.desktop \
     share/icons/hicolor/32x32/apps/varkelon.png share/icons/hicolor/256x256/apps/varkelon.png \
-    share/man/man1/varkelon.1.gz; do
+    share/man/man1/varkelon.1.gz share/man/ru/man1/varkelon.1.gz \
+    share/metainfo/org.varkelon.varkelon.metainfo.xml share/doc/varkelon/copyright \
+    share/doc/varkelon/changelog.gz; do
     if [ ! -s "$root/$f" ]; then
         echo "FAIL not installed: $f"
         failures=$((failures + 1))

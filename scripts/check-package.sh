@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack -G DEB` into a scratch folder, its metadata as
 # `dpkg -I` shows it, its files unpacked with `dpkg -x` into a scratch root,
-# the menu entry through desktop-file-validate, the manual page through man,
-# and the unpacked program started headless from that root.
+# the menu entry through desktop-file-validate, the AppStream metadata through
+# appstreamcli, the manual pages through man, the whole package through
+# lintian, and the unpacked program started headless from that root.
 #
 #   scripts/check-package.sh [BUILD_DIR]      (default: build)
 set -euo pipefail
@@ -49,8 +51,11 @@ echo "ok   metadata: $(field Package) $(field Version) $(field Architecture), se
 # --- contents
 root=$work/root
 dpkg -x "$deb" "$root"
+metainfo=usr/share/metainfo/org.varkelon.varkelon.metainfo.xml
 for f in usr/bin/varkelon usr/share/varkelon/brelmonddat1.dat \
-    usr/share/applications/varkelon.desktop usr/share/man/man1/varkelon.1.gz; do
+    usr/share/applications/varkelon.desktop usr/share/man/man1/varkelon.1.gz \
+    usr/share/man/ru/man1/varkelon.1.gz "$metainfo" \
+    usr/share/doc/varkelon/copyright usr/share/doc/varkelon/changelog.gz; do
     [ -s "$root/$f" ] || fail "not in the package: $f"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -68,22 +73,51 @@ fi
 if dpkg-deb -c "$deb" | awk '{print $2}' | grep -qv '^root/root$'; then
     fail "files not owned by root"
 fi
-echo "ok   contents: program, data file, menu entry, icons, manual page"
+echo "ok   contents: program, data file, menu entry, metainfo, icons, manual pages, copyright, changelog"
 
-# --- the menu entry and the manual page
-if desktop-file-validate "$root/usr/share/applications/varkelon.desktop" >"$work/dfv.log"; then
+# The history's newest entry and the software centres' newest release are this version.
+version=$(field Version)
+head -n 1 <(zcat "$root/usr/share/doc/varkelon/changelog.gz") | grep -q "^varkelon ($version) " ||
+    fail "changelog.gz does not begin with version $version"
+grep -q "<release version=\"$version\"" "$root/$metainfo" ||
+    fail "the metainfo has no release $version"
+
+# --- the menu entry, the AppStream metadata and the manual pages
+# A hint (such as two main categories) is a fault here too.
+if desktop-file-validate "$root/usr/share/applications/varkelon.desktop" >"$work/dfv.log" &&
+    [ ! -s "$work/dfv.log" ]; then
     echo "ok   desktop-file-validate"
 else
     cat "$work/dfv.log"
     fail "desktop-file-validate"
 fi
+if appstreamcli validate --no-net --pedantic "$root/$metainfo" >"$work/as.log" 2>&1; then
+    echo "ok   appstreamcli validate"
+else
+    cat "$work/as.log"
+    fail "appstreamcli validate"
+fi
 grep -q '^Name\[ru\]=Варкелон$' "$root/usr/share/applications/varkelon.desktop" ||
     fail "no Russian name in the menu entry"
 man_text=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/varkelon.1.gz" 2>"$work/man.log" | col -b)
 grep -Eq 'varkelon[[:space:]]+- +arranger keyboard' <<<"$man_text" || fail "the manual page does not render"
+ru_text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/ru/man1/varkelon.1.gz" 2>>"$work/man.log" | col -b)
+grep -Eq 'varkelon[[:space:]]+- +синтезатор' <<<"$ru_text" || fail "the Russian manual page does not render"
 if [ -s "$work/man.log" ]; then
     cat "$work/man.log"
     fail "man warned"
+fi
+
+# --- what a distribution's checker says: no error, no warning
+if ! command -v lintian >/dev/null; then
+    fail "no lintian (scripts/install-deps installs it)"
+else
+    lintian --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 || true
+    if grep -E '^[EW]: ' "$work/lintian.log"; then
+        fail "lintian"
+    else
+        echo "ok   lintian: no error, no warning"
+    fi
 fi
 
 # --- the unpacked program runs from its scratch root

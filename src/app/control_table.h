@@ -45,6 +45,8 @@
     X(device, 11)                                                                                  \
     X(ChannelOption, 0)                                                                            \
     X(chan, 2)                                                                                     \
+    X(touch_line, 0)                                                                               \
+    X(touch, 0)                                                                                    \
     X(base, 0)                                                                                     \
     X(oprog, 0)                                                                                    \
     X(vyhod, 0)

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
 
@@ -103,10 +104,13 @@ void Form1::click(ControlId id) {
         Command5_Click(id.index);
         break;
     case Ctl::device:
-        select_midi_device(id.index);
+        device_Click(id.index);
         break;
     case Ctl::chan:
         c->checked = !c->checked;
+        break;
+    case Ctl::touch:
+        touch_Click();
         break;
     case Ctl::base:
         frame_.show_help();
@@ -162,14 +166,27 @@ void Form1::type_text(ControlId id, const std::string& text) {
 }
 
 void Form1::midi_in(int status, int data1, int data2, int mask) {
-    if (loaded_) {
+    if (!loaded_) {
+        return;
+    }
+    const auto status_value = static_cast<std::uint8_t>(status);
+    if (is_note_status(status_value)) {
         midi_note(status, data1, data2, mask & kModifierBits);
+    } else {
+        midi_control(status, data_value(static_cast<std::uint8_t>(data1)),
+                     data_value(static_cast<std::uint8_t>(data2)));
     }
 }
 
 void Form1::midi_keyboard_gone() {
     if (loaded_) {
         release_midi_keys();
+    }
+}
+
+void Form1::focus_lost() {
+    if (loaded_) {
+        release_midi_pedal();
     }
 }
 
@@ -181,6 +198,8 @@ void Form1::timer_tick(TimerId which) {
         timer1_tick();
     } else if (which == TimerId::Timer2 && timer2.enabled) {
         timer2_tick();
+    } else if (which == TimerId::ChordTimer && chord_timer.enabled) {
+        chord_timer_tick();
     }
 }
 

@@ -274,6 +274,10 @@ std::vector<Control> make_form1_controls() {
            "Прослушивать инструмент во время изменения инструмента или октавы");
     b.menu(ControlKind::MenuItem, Ctl::chan, 1, Ctl::ChannelOption,
            "Использовать инструмент, прикреплённый к стилю по умолчанию");
+    // A caption of "-" is a separator line.
+    b.menu(ControlKind::MenuItem, Ctl::touch_line, -1, Ctl::ChannelOption, "-");
+    b.menu(ControlKind::MenuItem, Ctl::touch, -1, Ctl::ChannelOption,
+           "Учитывать силу нажатия MIDI-клавиатуры");
     b.menu(ControlKind::MenuTitle, Ctl::base, -1, kWindow, "Помощь");
     b.menu(ControlKind::MenuTitle, Ctl::oprog, -1, kWindow, "О программе");
     b.menu(ControlKind::MenuTitle, Ctl::vyhod, -1, kWindow, "Выход");

@@ -20,8 +20,8 @@ Form1::Form1(MidiSystem& midi, SettingsStore& settings, Dialogs& dialogs, FrameC
       Command3(controls.at(Ctl::Command3)), Command2(controls.at(Ctl::Command2)),
       Picture4(controls.at(Ctl::Picture4)), Picture5(controls.at(Ctl::Picture5)),
       key(controls, Ctl::key), Command17(controls, Ctl::Command17), device(controls, Ctl::device),
-      chan(controls, Ctl::chan), timer1(make_timer1()), timer2(make_timer2()), midi_(midi),
-      settings_(settings), dialogs_(dialogs),
+      chan(controls, Ctl::chan), touch(controls.at(Ctl::touch)), timer1(make_timer1()),
+      timer2(make_timer2()), midi_(midi), settings_(settings), dialogs_(dialogs),
       frame_(frame), level_sliders_{{
                          {&HScroll2, &Label3, "соло = ", &Form1Register::solo_volume},
                          {&HScroll3, &Label5, "аккомпанемент = ", &Form1Register::accomp_volume},
@@ -40,8 +40,9 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     r.sttil = 1;
 
     // Sounds of the live chord: bass on channel 14, chord notes on channel 15.
-    send_short_message(0xCD, 34, 0);
-    send_short_message(0xCE, 51, 0);
+    send_short_message(status_byte(kProgramChange, kLiveChordBassChannel), kLiveChordBassProgram,
+                       0);
+    send_short_message(status_byte(kProgramChange, kLiveChordChannel), kLiveChordProgram, 0);
 
     fill_instrument_names();
     r.demo_step = 0;
@@ -66,6 +67,7 @@ void Form1::load(std::vector<std::uint8_t> style_file) {
     }
 
     chan(1).checked = true;
+    load_touch_option();
     r.note_names = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
     refresh_key_tooltips();
 
@@ -114,6 +116,7 @@ void Form1::unload() {
     write_position(settings_, "top1", top);
     timer1.set_enabled(false);
     timer2.set_enabled(false);
+    chord_timer.set_enabled(false);
     mouse_presses_.clear();
     loaded_ = false;
 }

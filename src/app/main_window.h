@@ -16,6 +16,7 @@
 #include "midi/midi_port.h"
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -111,7 +112,14 @@ struct Form1Register {
     std::optional<std::string> get(std::string_view name) const;
 };
 
-enum class TimerId : std::uint8_t { Timer1, Timer2 };
+// Timer1 and Timer2 are the window's; ChordTimer gathers the notes of a chord
+// struck on a MIDI keyboard.
+enum class TimerId : std::uint8_t { Timer1, Timer2, ChordTimer };
+
+// How long the notes of a chord struck together on a MIDI keyboard are
+// gathered before the chord is read: longer than the spread of a chord
+// struck together by hand, shorter than a delay a player hears.
+inline constexpr int kChordGatherMs = 15;
 
 class Form1 {
 public:
@@ -154,9 +162,11 @@ public:
     ControlArray<8> Command17; // drum pads
     ControlArray<11> device;
     ControlArray<2> chan;
+    Control& touch; // MIDI notes keep their touch (kept in the settings)
 
     ModelTimer timer1;
     ModelTimer timer2;
+    ModelTimer chord_timer{"ChordTimer", kChordGatherMs, false, 0};
     int left = 0; // window position in twips
     int top = 0;
 
@@ -182,10 +192,12 @@ public:
     void type_text(ControlId id, const std::string& text);
     void timer_tick(TimerId which); // delivered only while the timer is enabled
     // A message from a MIDI keyboard, with the computer keyboard's modifiers
-    // held at that moment: notes press and release keys, all else is ignored.
+    // held at that moment: notes, the pedals, the wheels and pressure.
     void midi_in(int status, int data1, int data2, int mask);
     // The MIDI keyboard went away: the keys it holds will get no note-off.
     void midi_keyboard_gone();
+    // The window lost the focus: what the view held has been released.
+    void focus_lost();
     // True for controls whose handlers run on mouse press and release rather than on click.
     bool reacts_to_mouse(ControlId id) const;
 
@@ -199,6 +211,7 @@ public:
     // --- MIDI port (midi/midi_port.cpp) ---
     void fill_device_menu();
     void select_midi_device(int index);
+    void device_Click(int index); // the user's choice in the device menu
     void send_short_message(int status, int data1, int data2);
     void close_midi_port(); // silences the open port first, so no note hangs there
 
@@ -209,7 +222,9 @@ public:
     int chord_bass_velocity() const;
     int chord_note_velocity() const;
     int style_event_velocity(int data2) const;
+    int midi_touch_velocity(int velocity) const; // a MIDI keyboard's note, by its touch
     void all_notes_off();
+    void silence_accompaniment(); // all notes off but on the solo channel
     void send_solo_program();
 
     // --- key map and input (keyboard/key_map.cpp) ---
@@ -239,7 +254,12 @@ public:
 
     // --- MIDI keyboard (keyboard/midi_keyboard.cpp) ---
     void midi_note(int status, int data1, int data2, int mask);
+    void midi_control(int status, int data1, int data2); // pedals, wheels, pressure
     void release_midi_keys();
+    void release_midi_pedal(); // lets go of the sustain pedal the MIDI keyboard holds
+    void touch_Click();
+    void load_touch_option();
+    void chord_timer_tick(); // the notes gathered in the chord zone make their chord
 
     // --- drum pads (keyboard/drum_pads.cpp) ---
     void strike_pad();
@@ -316,13 +336,27 @@ private:
 
     bool loaded_ = false;
     bool demo_sets_octave_ = false; // the start of the demonstration moves the slider
-    // The key that each MIDI note holds down, or -1.
-    std::array<std::int8_t, 128> midi_held_ = no_keys_held();
-    static constexpr std::array<std::int8_t, 128> no_keys_held() {
-        std::array<std::int8_t, 128> a{};
-        a.fill(-1);
-        return a;
-    }
+
+    // What each note of the MIDI keyboard does while it is held.
+    enum class MidiRole : std::uint8_t {
+        None,
+        Key,       // presses a virtual key (MidiHeld::key)
+        Direct,    // sounds on the solo channel beyond the virtual keys
+        ChordZone, // part of a fingered chord
+    };
+    struct MidiHeld {
+        MidiRole role = MidiRole::None;
+        std::int8_t key = -1;
+    };
+    std::array<MidiHeld, 128> midi_held_{};
+    std::bitset<128> chord_zone_;   // chord-zone notes held
+    std::bitset<128> chord_struck_; // chord-zone notes struck since the gathering began
+    int chord_mask_ = 0;            // the modifiers held at the last chord-zone strike
+    int midi_chord_key_ = -1;       // the chord key that the chord zone holds down
+    std::int16_t midi_chord_third_ = 0;
+    bool midi_pedal_down_ = false;          // the MIDI keyboard holds the sustain pedal
+    bool chord_from_midi_ = false;          // the chord key being pressed is a fingered chord
+    std::optional<int> touch_velocity_;     // the velocity of the solo note being pressed
     std::vector<std::uint8_t> style_bytes_; // the open style data file
     // Mouse button -> the control that accepted its press, until its release.
     std::map<int, ControlId> mouse_presses_;

@@ -3,6 +3,7 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "engine/note_rules.h"
 #include "engine/style_format.h"
 #include "keyboard/drum_pads.h"
 
@@ -19,23 +20,6 @@ constexpr int kMaxPosition = 32767; // stream positions are signed 16-bit
 std::int16_t advance(std::int16_t pos, int by) {
     const int next = pos + by;
     return static_cast<std::int16_t>(next > kMaxPosition ? -1 : next);
-}
-
-// The pitch-class arithmetic of the note rules, for notes that a lowered
-// third can take below 0.
-int floor_div12(int n) {
-    return n >= 0 ? n / 12 : -((-n + 11) / 12);
-}
-
-// A note the rules move out of MIDI's range comes back by whole octaves.
-int into_range(int note) {
-    while (note < 0) {
-        note += 12;
-    }
-    while (note > 127) {
-        note -= 12;
-    }
-    return note;
 }
 
 } // namespace
@@ -96,29 +80,18 @@ void Form1::send_pattern_event() {
     int note = r.event_data1;
 
     if (is_note_status(status) && (note & kScaleCodedFlag) != 0) {
-        note &= 0x7F;
+        note &= kDataMask;
         r.scale_degree =
             static_cast<std::uint8_t>(scale_code_degree(static_cast<std::uint8_t>(note)));
-        switch (r.scale_degree) {
-        case 2:
-        case 5:
-        case 6:
-            r.degree_semitone =
-                static_cast<std::int16_t>(kMajorScaleSemitones[r.scale_degree] - r.chord_minor);
-            break;
-        case kScaleDegreeKeepLast:
-            break; // the semitone decoded last stays in force
-        default:
-            r.degree_semitone = static_cast<std::int16_t>(kMajorScaleSemitones[r.scale_degree]);
-            break;
-        }
+        r.degree_semitone = static_cast<std::int16_t>(
+            degree_semitone(r.scale_degree, r.chord_minor, r.degree_semitone));
         r.degree_octave =
             static_cast<std::uint8_t>(scale_code_octave(static_cast<std::uint8_t>(note)));
         note = 12 * r.degree_octave + r.degree_semitone;
         r.event_data1 = static_cast<std::int16_t>(note);
     }
 
-    if (status == 0x99) {
+    if (status == status_byte(kNoteOn, kDrumChannel)) {
         if (const int p = pad_for_note(note); p >= 0) {
             pad(p).back_color = colors::kPadLit;
         }
@@ -126,39 +99,21 @@ void Form1::send_pattern_event() {
         if (r.accomp_active == kFalse) {
             return; // the rhythm alone plays only the drums
         }
-        if (status < 0x80) {
+        if (status < kNoteOff) {
             // No MIDI status: a receiver would take it for data of the
             // message before it.
             return;
         }
-        r.chord_note = static_cast<std::int16_t>(
-            (note + r.chord_root) - 12 * floor_div12(note + r.chord_root) + 12 * floor_div12(note));
+        r.chord_note = static_cast<std::int16_t>(chord_note(note, r.chord_root));
     }
 
     int out = note;
     if (is_note_status(status)) {
-        switch (status | 0x10) {
-        case 0x90:
-        case 0x93:
-            out = r.chord_note;
-            break;
-        case 0x91:
-        case 0x95:
-            out = note + r.chord_root - 12 * ((r.chord_root + 3) / 12);
-            break;
-        case 0x92:
-            out = note + r.chord_root - 12 * ((r.chord_root + 5) / 12);
-            break;
-        case 0x94:
-            out = r.chord_note - r.chord_minor;
-            break;
-        default:
-            break;
-        }
-        out = into_range(out);
+        out = into_range(transposed_note(status_channel(status), note, r.chord_root, r.chord_minor,
+                                         r.chord_note));
     } else {
         // Not a note: a controller or program number above 127 is no MIDI data byte.
-        out = std::clamp(out, 0, 127);
+        out = std::clamp(out, 0, kMaxDataValue);
     }
     r.out_note = out;
     send_short_message(status, out, style_event_velocity(r.event_data2));

@@ -26,47 +26,9 @@ struct NoteRange {
     int high = 0;
 };
 
-int degree_semitone(int degree, int modifier, int previous) {
-    switch (degree) {
-    case 2:
-    case 5:
-    case 6:
-        return kMajorScaleSemitones[static_cast<std::size_t>(degree)] - modifier;
-    case kScaleDegreeKeepLast:
-        return previous;
-    default:
-        return kMajorScaleSemitones[static_cast<std::size_t>(degree)];
-    }
-}
-
-int floor_div(int a, int b) {
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
-int floor_mod(int a, int b) {
-    return a - b * floor_div(a, b);
-}
-
-int transposed_note(std::uint8_t status, int note, int root, int modifier) {
-    const int chord_note = floor_mod(note + root, 12) + 12 * floor_div(note, 12);
-    switch (status | 0x10) {
-    case 0x90:
-    case 0x93:
-        return chord_note;
-    case 0x94:
-        return chord_note - modifier;
-    case 0x91:
-    case 0x95:
-        return note + root - 12 * ((root + 3) / 12);
-    case 0x92:
-        return note + root - 12 * ((root + 5) / 12);
-    default:
-        return note;
-    }
-}
-
 NoteRange sent_note_range(std::uint8_t status, std::uint8_t data1) {
     NoteRange range{255, -255};
-    const bool drum = status == 0x99;
+    const int channel = status_channel(status);
     for (int modifier = 0; modifier <= 7; ++modifier) {
         std::vector<int> notes;
         if (is_scale_coded(status, data1)) {
@@ -82,7 +44,7 @@ NoteRange sent_note_range(std::uint8_t status, std::uint8_t data1) {
         }
         for (const int note : notes) {
             for (int root = 0; root < 12; ++root) {
-                const int sent = drum ? note : transposed_note(status, note, root, modifier);
+                const int sent = transposed_note(channel, note, root, modifier);
                 range.low = std::min(range.low, sent);
                 range.high = std::max(range.high, sent);
             }
@@ -96,7 +58,7 @@ void check_event(const StyleEvent& event, int style, std::vector<StyleBreach>& b
         breaches.push_back({style, event.tick, offset, std::move(message)});
     };
     const std::uint8_t status = event.status;
-    if (status < 0x80 || status >= 0xF0) {
+    if (!is_channel_status(status)) {
         breach(event.offset, "status " + hex2(status) + " is not a channel message");
         return;
     }
@@ -105,17 +67,18 @@ void check_event(const StyleEvent& event, int style, std::vector<StyleBreach>& b
         breach(event.offset, "channel " + std::to_string(channel) + " (status " + hex2(status) +
                                  ") belongs to the live chord");
     } else if (channel == kSoloChannel) {
-        breach(event.offset, "channel 16 (status " + hex2(status) + ") belongs to the solo voice");
+        breach(event.offset, "channel " + std::to_string(channel) + " (status " + hex2(status) +
+                                 ") belongs to the solo voice");
     }
-    if (!is_note_status(status) && event.data1 > 127) {
+    if (!is_note_status(status) && event.data1 > kMaxDataValue) {
         breach(event.offset + 1, "data 1 is " + std::to_string(event.data1) + "; at most 127");
     }
-    if (event.data2 > 127) {
+    if (event.data2 > kMaxDataValue) {
         breach(event.offset + 2, "data 2 is " + std::to_string(event.data2) + "; at most 127");
     }
     if (is_note_status(status)) {
         const NoteRange range = sent_note_range(status, event.data1);
-        if (range.low < 0 || range.high > 127) {
+        if (range.low < 0 || range.high > kMaxDataValue) {
             breach(event.offset + 1, "note " + hex2(event.data1) + " on channel " +
                                          std::to_string(channel) + " can be sent as " +
                                          std::to_string(range.low < 0 ? range.low : range.high) +
@@ -234,8 +197,9 @@ std::vector<int> programs_used_by_styles(const StyleBytes& bytes) {
             programs.push_back(std::min<int>(*block->instrument, kMaxInstrument));
         }
         for (const StyleEvent& e : block->events) {
-            if ((e.status & 0xF0) == 0xC0 && status_channel(e.status) != kDrumChannel) {
-                programs.push_back(e.data1 & 0x7F);
+            if (status_kind(e.status) == kProgramChange &&
+                status_channel(e.status) != kDrumChannel) {
+                programs.push_back(data_value(e.data1));
             }
         }
     }

@@ -4,6 +4,9 @@
 // The program reads the file through these; the style compiler writes and
 // checks it with them. No I/O here: callers hand in the whole file as bytes.
 
+#include "engine/note_rules.h"
+#include "midi/midi_facts.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -52,45 +55,6 @@ inline constexpr std::size_t kMaxReachableOffset = 32766;
 // so one tick may record at most 15 note-ons.
 inline constexpr int kReplaySlots = 16;
 inline constexpr int kMaxRecordedNoteOnsPerTick = kReplaySlots - 1;
-// The style whose channel-6 note-ons are recorded as well.
-inline constexpr int kStyleRecordingChannel6 = 7;
-
-// 1-based channels with a fixed role outside the styles.
-inline constexpr int kDrumChannel = 10;
-inline constexpr int kLiveChordBassChannel = 14;
-inline constexpr int kLiveChordChannel = 15;
-inline constexpr int kSoloChannel = 16;
-
-// Scale-coded note in data 1 of a note-off/note-on: bit 7 set, bits 5-3 the
-// octave, bits 2-0 the degree; bit 6 is ignored by the player.
-inline constexpr std::uint8_t kScaleCodedFlag = 0x80;
-inline constexpr int kScaleDegreeKeepLast = 7;
-inline constexpr std::array<int, 7> kMajorScaleSemitones = {0, 2, 4, 5, 7, 9, 11};
-
-constexpr int status_channel(std::uint8_t status) {
-    return (status & 0x0F) + 1;
-}
-constexpr bool is_note_status(std::uint8_t status) {
-    return status >= 0x80 && status <= 0x9F;
-}
-constexpr bool is_scale_coded(std::uint8_t status, std::uint8_t data1) {
-    return is_note_status(status) && (data1 & kScaleCodedFlag) != 0;
-}
-constexpr std::uint8_t scale_code(int degree, int octave) {
-    return static_cast<std::uint8_t>(kScaleCodedFlag | ((octave & 7) << 3) | (degree & 7));
-}
-constexpr int scale_code_degree(std::uint8_t data1) {
-    return data1 & 7;
-}
-constexpr int scale_code_octave(std::uint8_t data1) {
-    return (data1 >> 3) & 7;
-}
-
-// Whether the player stores this event in the replay buffer.
-constexpr bool is_recorded_note_on(std::uint8_t status, int style) {
-    return status == 0x90 || status == 0x91 || status == 0x94 ||
-           (style == kStyleRecordingChannel6 && status == 0x95);
-}
 
 std::uint32_t style_file_byte_sum(const StyleBytes& bytes);
 // The start-up verification: length and byte sum.

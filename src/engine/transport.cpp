@@ -99,8 +99,13 @@ void Form1::on_chord_key() {
     }
     if (r.rhythm_running != kFalse) {
         // The live chord just struck stops too: while the rhythm plays the
-        // chord is heard through the accompaniment, re-voiced at once.
-        all_notes_off();
+        // chord is heard through the accompaniment, re-voiced at once. A
+        // fingered chord leaves the melody the player holds above it.
+        if (chord_from_midi_) {
+            silence_accompaniment();
+        } else {
+            all_notes_off();
+        }
         replay_chord_notes();
     } else if (r.sync_armed != kFalse) {
         set_sync_armed(false);

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "instruments/catalogue.h"
 #include "instruments/leading_number.h"
+#include "midi/midi_facts.h"
 
 #include <cmath>
 
@@ -41,7 +42,7 @@ void Form1::update_instrument_arrows() {
 
 // The release of every button of the panel ends the preview, whether one sounded or not.
 void Form1::preview_note_off() {
-    send_short_message(0x8F, r.octave * 12 + 12, 0);
+    send_short_message(status_byte(kNoteOff, kSoloChannel), r.octave * 12 + 12, 0);
 }
 
 void Form1::choose_instrument() {

@@ -1,6 +1,7 @@
 // The octave slider and the instrument preview.
 
 #include "app/main_window.h"
+#include "midi/midi_facts.h"
 
 namespace varkelon {
 
@@ -23,7 +24,7 @@ void Form1::octave_changed() {
 
 void Form1::preview_instrument() {
     if (chan(0).checked && r.demo_running == kFalse) {
-        send_short_message(0x9F, r.octave * 12 + 12, r.master_volume);
+        send_short_message(status_byte(kNoteOn, kSoloChannel), r.octave * 12 + 12, r.master_volume);
     }
 }
 

@@ -1,6 +1,7 @@
 // The live chord of the twelve left keys in accompaniment mode.
 
 #include "app/main_window.h"
+#include "midi/midi_facts.h"
 
 namespace varkelon {
 
@@ -9,10 +10,11 @@ void Form1::sound_chord() {
     const int lowered_third = r.shift_state; // Shift (1) makes the chord minor
     const int bass = chord_bass_velocity();
     const int chord = chord_note_velocity();
-    send_short_message(0x9D, 36 + k, bass);
-    send_short_message(0x9E, 60 + k, chord);
-    send_short_message(0x9E, 64 + k - lowered_third, chord);
-    send_short_message(0x9E, 67 + k, chord);
+    const std::uint8_t chord_on = status_byte(kNoteOn, kLiveChordChannel);
+    send_short_message(status_byte(kNoteOn, kLiveChordBassChannel), 36 + k, bass);
+    send_short_message(chord_on, 60 + k, chord);
+    send_short_message(chord_on, 64 + k - lowered_third, chord);
+    send_short_message(chord_on, 67 + k, chord);
 }
 
 } // namespace varkelon

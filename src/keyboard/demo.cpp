@@ -4,6 +4,7 @@
 #include "app/layout.h"
 #include "app/main_window.h"
 #include "keyboard/demo_score.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
 
@@ -74,10 +75,10 @@ void Form1::demo_tick() {
             r.tick_in_bar = 0;
             break;
         case DemoOp::Percussion:
-            send_short_message(0x99, it->value, r.master_volume);
+            send_short_message(status_byte(kNoteOn, kDrumChannel), it->value, r.master_volume);
             break;
         case DemoOp::HalfPercussion:
-            send_short_message(0x99, it->value, r.master_volume / 2);
+            send_short_message(status_byte(kNoteOn, kDrumChannel), it->value, r.master_volume / 2);
             break;
         case DemoOp::Stop:
             r.rhythm_running = kFalse;

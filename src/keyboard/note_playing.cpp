@@ -3,6 +3,7 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "midi/midi_facts.h"
 
 namespace varkelon {
 
@@ -62,7 +63,9 @@ void Form1::solo_note_on() {
     } else if (r.lowered_key == k) {
         r.lowered_key = kNoKey;
     }
-    send_short_message(0x9F, note, solo_velocity());
+    // A MIDI keyboard's note brings its own velocity.
+    send_short_message(status_byte(kNoteOn, kSoloChannel), note,
+                       touch_velocity_.value_or(solo_velocity()));
 }
 
 void Form1::release_key() {
@@ -100,9 +103,9 @@ void Form1::release_notes() {
         solo_note -= 12;
         r.lowered_key = kNoKey;
     }
-    send_short_message(0x8D, 36 + k, 0);
-    send_short_message(0xBE, 123, 0);
-    send_short_message(0x8F, solo_note, 0);
+    send_short_message(status_byte(kNoteOff, kLiveChordBassChannel), 36 + k, 0);
+    send_short_message(status_byte(kControlChange, kLiveChordChannel), kAllNotesOff, 0);
+    send_short_message(status_byte(kNoteOff, kSoloChannel), solo_note, 0);
 }
 
 void Form1::paint_black_keys() {

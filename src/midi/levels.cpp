@@ -1,6 +1,7 @@
 // The three volume levels and the velocity rule of every kind of note.
 
 #include "app/main_window.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -59,14 +60,27 @@ int Form1::style_event_velocity(int data2) const {
     return static_cast<int>(std::min(v, 127L));
 }
 
+int Form1::midi_touch_velocity(int velocity) const {
+    return static_cast<int>(nearest(velocity * r.solo_volume / 127.0 * r.master_volume) / 127);
+}
+
 void Form1::all_notes_off() {
-    for (int channel = 0; channel < 16; ++channel) {
-        send_short_message(0xB0 + channel, 123, 0);
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        send_short_message(status_byte(kControlChange, channel), kAllNotesOff, 0);
+    }
+    release_midi_pedal();
+}
+
+void Form1::silence_accompaniment() {
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        if (channel != kSoloChannel) {
+            send_short_message(status_byte(kControlChange, channel), kAllNotesOff, 0);
+        }
     }
 }
 
 void Form1::send_solo_program() {
-    send_short_message(0xCF, r.solo_program, 0);
+    send_short_message(status_byte(kProgramChange, kSoloChannel), r.solo_program, 0);
 }
 
 } // namespace varkelon

@@ -2,6 +2,7 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
 
@@ -42,6 +43,18 @@ void Form1::select_midi_device(int index) {
     }
 }
 
+void Form1::device_Click(int index) {
+    select_midi_device(index);
+    if (r.midi_out_handle != 0) {
+        // A new port plays its own default sounds until told ours: the live
+        // chord's bass and chord notes, and the solo voice.
+        send_short_message(status_byte(kProgramChange, kLiveChordBassChannel),
+                           kLiveChordBassProgram, 0);
+        send_short_message(status_byte(kProgramChange, kLiveChordChannel), kLiveChordProgram, 0);
+        send_solo_program();
+    }
+}
+
 void Form1::close_midi_port() {
     if (r.midi_out_handle != 0) {
         // A port that closes with notes on would leave them hanging on an
@@ -50,6 +63,7 @@ void Form1::close_midi_port() {
     }
     midi_.close();
     r.midi_out_handle = 0;
+    midi_pedal_down_ = false; // the next port starts with the pedal up
 }
 
 void Form1::send_short_message(int status, int data1, int data2) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "midi/midi_facts.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -22,7 +24,7 @@ public:
     virtual std::vector<std::string> output_names() = 0;
     // Opens device `id` (kMidiMapperId or 0..n-1); 0 on success, else a result code.
     virtual int open(int id) = 0;
-    // One packed short message: status | data1 << 8 | data2 << 16.
+    // One short message, packed by pack_short_message().
     virtual void send(std::uint32_t message) = 0;
     // Closes the open port, if any.
     virtual void close() = 0;
@@ -33,11 +35,5 @@ public:
     // message at its moment uses it; the others send at once and ignore it.
     virtual void set_message_time(MidiClock::time_point at) { (void)at; }
 };
-
-constexpr std::uint32_t pack_short_message(int status, int data1, int data2) {
-    return static_cast<std::uint32_t>(status & 0xFF) |
-           (static_cast<std::uint32_t>(data1 & 0xFF) << 8) |
-           (static_cast<std::uint32_t>(data2 & 0xFF) << 16);
-}
 
 } // namespace varkelon

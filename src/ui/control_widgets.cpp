@@ -1,6 +1,7 @@
 #include "ui/control_widgets.h"
 
 #include "ui/fonts.h"
+#include "ui/palette_colors.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -47,6 +48,12 @@ void draw_focus_rect(QPainter& p, const QRect& r, const QColor& colour) {
     p.drawRect(r.adjusted(0, 0, -1, -1));
 }
 
+// A greyed text still has to be read: the theme's disabled colour, darkened
+// or lightened just enough to stand 3 : 1 from the exact back colour it is on.
+QColor disabled_text(const QColor& theme_disabled, const QColor& back) {
+    return readable_on(theme_disabled, back, 3.0);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- ButtonWidget
@@ -82,6 +89,12 @@ void ButtonWidget::set_pressed_in(bool pressed) {
     }
 }
 
+QColor ButtonWidget::caption_color() const {
+    return isEnabled()
+               ? fore_
+               : disabled_text(palette().color(QPalette::Disabled, QPalette::ButtonText), back_);
+}
+
 void ButtonWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect r = rect();
@@ -104,12 +117,15 @@ void ButtonWidget::paintEvent(QPaintEvent*) {
             pm);
     }
     if (!caption_.isEmpty()) {
-        p.setFont(caption_font_.font(font(), caption_, face.width()));
-        p.setPen(isEnabled() ? fore_ : palette().color(QPalette::Disabled, QPalette::ButtonText));
+        // Inside the focus frame, which runs along the face's edge: the
+        // frame must not cross the caption.
+        const QRect inner = face.adjusted(kFocusGapPx, 0, -kFocusGapPx, 0);
+        p.setFont(caption_font_.font(font(), caption_, inner.width()));
+        p.setPen(caption_color());
         // A key's caption sits low on the key, as on a piano.
         const Qt::Alignment align =
             role_ == Role::Key ? (Qt::AlignHCenter | Qt::AlignBottom) : Qt::AlignCenter;
-        const QRect text_rect = role_ == Role::Key ? face.adjusted(0, 0, 0, -2) : face;
+        const QRect text_rect = role_ == Role::Key ? inner.adjusted(0, 0, 0, -2) : inner;
         p.drawText(text_rect, align | Qt::TextSingleLine, caption_);
     }
     if (hasFocus()) {
@@ -211,11 +227,17 @@ void LabelWidget::set_colors(const QColor& back, const QColor& fore) {
     update();
 }
 
+QColor LabelWidget::text_color() const {
+    return isEnabled()
+               ? fore_
+               : disabled_text(palette().color(QPalette::Disabled, QPalette::WindowText), back_);
+}
+
 void LabelWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), back_);
     p.setFont(text_font_.font(font(), text_, width()));
-    p.setPen(isEnabled() ? fore_ : palette().color(QPalette::Disabled, QPalette::WindowText));
+    p.setPen(text_color());
     p.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text_);
 }
 

@@ -30,7 +30,12 @@ public:
     bool pressed_in() const { return pressed_in_; }
     const QColor& back_color() const { return back_; }
     const QColor& fore_color() const { return fore_; }
+    // The colour the caption is drawn in: the fore colour, or when disabled
+    // a greyed one that still reads on the back colour.
+    QColor caption_color() const;
     Role role() const { return role_; }
+    // Between the focus frame, drawn along the face, and the caption.
+    static constexpr int kFocusGapPx = 2;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -80,6 +85,7 @@ public:
     const QString& text() const { return text_; }
     const QColor& back_color() const { return back_; }
     const QColor& fore_color() const { return fore_; }
+    QColor text_color() const; // as ButtonWidget::caption_color()
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -9,8 +9,12 @@
 
 namespace varkelon {
 
-// The sans-serif face with Cyrillic that stands for the design font.
-inline constexpr const char* kFontFamily = "DejaVu Sans";
+// The sans-serif face with Cyrillic that stands for the design font: PT Sans
+// (Debian package fonts-paratype), made for the languages of Russia. Its
+// letters are narrow enough that the design's widest one-line texts, such as
+// "аккомпанемент = 100 ", fit their boxes at the design's size, so labels
+// that belong together show one size; a wider fallback face gets narrowed.
+inline constexpr const char* kFontFamily = "PT Sans";
 
 // A design font in pixels at 96 dpi, so that text keeps its size relative to
 // the fixed pixel geometry whatever the X server's DPI; Qt scales pixels on

@@ -105,6 +105,7 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
         if (static_cast<const QApplicationStateChangeEvent&>(*event).applicationState() !=
             Qt::ApplicationActive) {
             release_held();
+            events_.focus_lost();
         }
         break;
     default:

@@ -1,12 +1,14 @@
 // The program entry: the real ports, the start of the program, the windows.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
+#include "adapters/early_start_midi.h"
+#include "adapters/startup_trace.h"
 #include "app/program.h"
 #include "midi/backends/midi_keyboard_input.h"
-#include "midi/backends/startup_trace.h"
 #include "midi/backends/system_midi.h"
-#include "midi/early_start_midi.h"
 #include "midi/tee_midi.h"
+#include "ui/audio_wake.h"
+#include "ui/command_line.h"
 #include "ui/font_warmup.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
@@ -19,12 +21,28 @@
 #include <QApplication>
 #include <QStyleFactory>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
 int main(int argc, char* argv[]) {
     using namespace varkelon;
+
+    // Answered before anything starts: no display, sound or style file needed.
+    switch (const CommandLine line = parse_command_line(argc, argv); line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(usage_text().c_str(), stdout);
+        return EXIT_SUCCESS;
+    case CommandLine::Action::Version:
+        std::fputs(version_text().c_str(), stdout);
+        return EXIT_SUCCESS;
+    case CommandLine::Action::Error:
+        std::fprintf(stderr, "varkelon: %s\n\n%s", line.error.c_str(), usage_text().c_str());
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
 
     trace_startup("main");
     // First of all, since they take longest: the MIDI outputs list their
@@ -35,8 +53,9 @@ int main(int argc, char* argv[]) {
     // begins, so the style file is read here as well as by the start.
     DiskStyleFile style_file(locate_style_file(executable_dir()));
     // Sets the environment the audio libraries read: before any thread runs.
-    std::unique_ptr<MidiSystem> system =
+    std::unique_ptr<SystemMidi> system =
         make_system_midi(programs_to_keep_loaded(style_file.read().bytes));
+    BuiltinSynth& synth = system->synth();
     // Qt takes DESKTOP_STARTUP_ID out of the environment as the application
     // starts, which shifts every entry after it while those threads read the
     // environment: placed last, taking it out moves nothing they read.
@@ -62,6 +81,8 @@ int main(int argc, char* argv[]) {
     QApplication::setFont(design_font(8.25, false));
     request_detectable_auto_repeat(); // held keys repeat their press alone
     trace_startup("application");
+    AudioWakeFilter audio_wake([&synth] { synth.wake(); });
+    app.installEventFilter(&audio_wake);
 
     QtSettingsStore settings;
     QtDialogs dialogs;
@@ -80,15 +101,15 @@ int main(int argc, char* argv[]) {
     view.show();
     trace_startup("window-shown");
 
-    // After the window: a MIDI keyboard is not needed to see it. Its notes
-    // come on a thread of the port's and are handed to this one.
+    // After the window: a MIDI keyboard is not needed to see it. Its
+    // messages come on a thread of the port's and are handed to this one.
     const auto keyboard_input = MidiKeyboardInput::start({
-        [&view](std::uint8_t status, std::uint8_t note, std::uint8_t velocity) {
-            // The note's moment is its arrival here, not when the loop gets to it.
+        [&view](std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+            // The message's moment is its arrival here, not when the loop gets to it.
             const MidiClock::time_point at = MidiClock::now();
             QMetaObject::invokeMethod(
                 &view,
-                [&view, status, note, velocity, at] { view.midi_note(status, note, velocity, at); },
+                [&view, status, data1, data2, at] { view.midi_message(status, data1, data2, at); },
                 Qt::QueuedConnection);
         },
         [&view] {

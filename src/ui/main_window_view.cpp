@@ -199,7 +199,8 @@ void MainWindowView::build_menus() {
                 continue;
             }
             const ControlId item_id = item.id;
-            QAction* a = menu->addAction(menu_text(item.caption));
+            QAction* a = item.caption == "-" ? menu->addSeparator()
+                                             : menu->addAction(menu_text(item.caption));
             connect(a, &QAction::triggered, this, [this, item_id] { events_.click(item_id); });
             bindings_.push_back(Binding{j, nullptr, a, std::nullopt});
         }

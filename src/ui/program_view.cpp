@@ -11,6 +11,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWindow>
 
 namespace varkelon {
@@ -28,6 +29,8 @@ ProgramView::ProgramView(Program& program, MidiSystem* midi)
                                             [this] { tick(TimerId::Timer1); });
     timer2_ = std::make_unique<TimerDriver>(program_.form1().timer2, clock_,
                                             [this] { tick(TimerId::Timer2); });
+    chord_timer_ = std::make_unique<TimerDriver>(program_.form1().chord_timer, clock_,
+                                                 [this] { tick(TimerId::ChordTimer); });
     after_event();
 }
 
@@ -105,10 +108,27 @@ void ProgramView::fit_frame(QWidget& window) {
     if (!margins.isNull()) {
         frame_margins_ = margins;
     }
-    const QPoint fitted = fit_on_screen(frame, available_screen_geometries());
+    QRect frame_now = frame;
+    if (auto* secondary = qobject_cast<SecondaryView*>(&window); secondary != nullptr) {
+        // The frame, now known, may leave less room than was guessed.
+        secondary->fit_within(room_at(frame.topLeft()));
+        frame_now.setSize(secondary->size().grownBy(margins));
+    }
+    const QPoint fitted = fit_on_screen(frame_now, available_screen_geometries());
     if (fitted != frame.topLeft()) {
         window.move(fitted); // the window's move event reports where it now stands
     }
+}
+
+QSize ProgramView::room_at(const QPoint& at) const {
+    const QScreen* screen = QGuiApplication::screenAt(at);
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    }
+    return screen->availableGeometry().size().shrunkBy(frame_margins_);
 }
 
 bool ProgramView::eventFilter(QObject* watched, QEvent* event) {
@@ -165,7 +185,9 @@ void ProgramView::deliver(Kind kind, MidiClock::time_point at, std::function<voi
 }
 
 void ProgramView::tick(TimerId which) {
-    TimerDriver& driver = which == TimerId::Timer1 ? *timer1_ : *timer2_;
+    TimerDriver& driver = which == TimerId::Timer1   ? *timer1_
+                          : which == TimerId::Timer2 ? *timer2_
+                                                     : *chord_timer_;
     if (busy_ || program_.ended()) {
         return; // the end of the busy event re-arms the timers
     }
@@ -196,6 +218,7 @@ void ProgramView::after_event() {
     const std::int64_t now = now_ms();
     timer1_->sync(now);
     timer2_->sync(now);
+    chord_timer_->sync(now);
     if (program_.ended() && !ended_reported_) {
         ended_reported_ = true;
         emit ended();
@@ -205,7 +228,10 @@ void ProgramView::after_event() {
 void ProgramView::sync_secondary(SecondaryView& view, SecondaryWindow& state, FormId form) {
     const bool opening = state.loaded && !view.isVisible();
     if (opening) {
-        // Just loaded: it has read its position; keep it wholly on a screen.
+        // Just loaded: it has read its position; keep it wholly on a screen,
+        // scrolling its content when the screen is smaller than it.
+        const Program::Position saved = program_.position(form);
+        view.fit_within(room_at(QPoint(twips_to_px(saved.left), twips_to_px(saved.top))));
         mend_position(form, view.size(), state.default_left, state.default_top);
     }
     view.sync(state);
@@ -221,14 +247,20 @@ void ProgramView::key_down(int key_code, int mask) {
             [this, key_code, mask] { program_.form1().key_down(key_code, mask); });
 }
 
-void ProgramView::midi_note(std::uint8_t status, std::uint8_t note, std::uint8_t velocity,
-                            std::optional<MidiClock::time_point> at) {
-    const bool press = (status & 0xF0) == 0x90 && velocity > 0;
+void ProgramView::midi_message(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
+                               std::optional<MidiClock::time_point> at) {
+    // Only a note-on is a press, which a busy core may drop; a pedal, a
+    // wheel or pressure is kept like a release, so none is left stuck.
+    const bool press = (status & 0xF0) == 0x90 && data2 > 0;
     const int mask = modifier_mask(QGuiApplication::queryKeyboardModifiers());
     deliver(press ? Kind::Press : Kind::Release, at.value_or(MidiClock::now()),
-            [this, status, note, velocity, mask] {
-                program_.form1().midi_in(status, note, velocity, mask);
+            [this, status, data1, data2, mask] {
+                program_.form1().midi_in(status, data1, data2, mask);
             });
+}
+
+void ProgramView::focus_lost() {
+    deliver(Kind::Release, MidiClock::now(), [this] { program_.form1().focus_lost(); });
 }
 
 void ProgramView::midi_keyboard_gone() {

@@ -66,12 +66,13 @@ public:
     void type_text(const ControlId& id, const std::string& text) override;
     void close(FormId form) override;
     void moved(FormId form, int left_twips, int top_twips) override;
+    void focus_lost() override;
 
-    // A note from a MIDI keyboard, on this thread; the modifiers are those
-    // the computer keyboard holds as it arrives.
-    // `at`: when the note reached the input port, if known.
-    void midi_note(std::uint8_t status, std::uint8_t note, std::uint8_t velocity,
-                   std::optional<MidiClock::time_point> at = std::nullopt);
+    // A message from a MIDI keyboard, on this thread; the modifiers are
+    // those the computer keyboard holds as it arrives.
+    // `at`: when the message reached the input port, if known.
+    void midi_message(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
+                      std::optional<MidiClock::time_point> at = std::nullopt);
     void midi_keyboard_gone();
 
 signals:
@@ -97,6 +98,8 @@ private:
     // After it shows: the same fit with the real frame.
     void opened(QWidget& window);
     void fit_frame(QWidget& window);
+    // The client area that the screen at `at` (pixels) leaves a framed window.
+    QSize room_at(const QPoint& at) const;
     std::int64_t now_ms() const { return clock_.elapsed(); }
     // The moment of the input event being handed on: as the input router
     // read it, or now.
@@ -113,6 +116,7 @@ private:
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<TimerDriver> timer1_;
     std::unique_ptr<TimerDriver> timer2_;
+    std::unique_ptr<TimerDriver> chord_timer_;
     std::unique_ptr<InputRouter> router_;
     bool busy_ = false;
     bool ended_reported_ = false;

@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
 
 namespace varkelon {
 
@@ -61,15 +63,52 @@ SecondaryView::SecondaryView(FormId form, ViewEvents& events, int client_width_t
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(twips_to_px(client_width_twips), twips_to_px(client_height_twips));
+    design_size_ = QSize(twips_to_px(client_width_twips), twips_to_px(client_height_twips));
     setWindowTitle(caption);
     setWindowIcon(icon);
     setFont(window_font());
+
+    // The controls lie on a page of the design's size; the page fills the
+    // window, or scrolls in it when the window must be smaller.
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(false);
+    scroll_->viewport()->setBackgroundRole(QPalette::Window);
+    page_ = new QWidget;
+    page_->setFixedSize(design_size_);
+    scroll_->setWidget(page_);
+    fit_within(design_size_);
+}
+
+void SecondaryView::fit_within(const QSize& room) {
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    QSize size = design_size_.boundedTo(room);
+    // A scroll bar along one side takes room from the other: widen (or
+    // heighten) the window for it while the screen allows, else that side
+    // scrolls too.
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool vertical = size.height() < design_size_.height();
+        const bool horizontal = size.width() < design_size_.width();
+        size = QSize(design_size_.width() + (vertical ? bar : 0),
+                     design_size_.height() + (horizontal ? bar : 0))
+                   .boundedTo(room)
+                   .expandedTo(QSize(1, 1));
+    }
+    // Each bar shown exactly when its side is short: left to itself, a
+    // scroll area that once was smaller keeps bars it no longer needs.
+    bool vertical = size.height() < design_size_.height();
+    const bool horizontal = size.width() < design_size_.width() + (vertical ? bar : 0);
+    vertical = size.height() < design_size_.height() + (horizontal ? bar : 0);
+    scroll_->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    scroll_->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn
+                                                     : Qt::ScrollBarAlwaysOff);
+    setFixedSize(size);
+    scroll_->setGeometry(rect());
 }
 
 QLabel* SecondaryView::add_label(const QString& text, int left, int top, int width, int height,
                                  const QFont& font) {
-    auto* label = new QLabel(this);
+    auto* label = new QLabel(page_);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -82,7 +121,7 @@ QLabel* SecondaryView::add_label(const QString& text, int left, int top, int wid
 }
 
 void SecondaryView::add_close_button(int left, int top, int width, int height) {
-    close_button_ = new QPushButton(QString::fromUtf8(kCloseCaption), this);
+    close_button_ = new QPushButton(QString::fromUtf8(kCloseCaption), page_);
     close_button_->setGeometry(twips_to_px(left), twips_to_px(top), twips_to_px(width),
                                twips_to_px(height));
     close_button_->setAutoDefault(false);

@@ -12,6 +12,7 @@
 
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace varkelon {
 
@@ -24,6 +25,11 @@ public:
     void sync(const SecondaryWindow& state);
     QPushButton* close_button() const { return close_button_; }
     FormId form() const { return form_; }
+    // The window at its design size where `room` (the client area a screen
+    // leaves it) allows, else smaller, its content scrolling: every text and
+    // "Закрыть" stay within reach on a small screen or at a large scale.
+    void fit_within(const QSize& room);
+    QScrollArea* scroll_area() const { return scroll_; }
 
 protected:
     SecondaryView(FormId form, ViewEvents& events, int client_width_twips, int client_height_twips,
@@ -39,6 +45,9 @@ protected:
 private:
     FormId form_;
     ViewEvents& events_;
+    QSize design_size_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* page_ = nullptr; // the design's client area, inside scroll_
     QPushButton* close_button_ = nullptr;
     std::uint64_t raises_seen_ = 0;
 };

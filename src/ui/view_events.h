@@ -34,6 +34,8 @@ public:
 
     virtual void close(FormId form) = 0;
     virtual void moved(FormId form, int left_twips, int top_twips) = 0;
+    // The application lost the keyboard; what it held has been released.
+    virtual void focus_lost() = 0;
 };
 
 } // namespace varkelon

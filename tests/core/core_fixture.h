@@ -3,7 +3,7 @@
 // A whole program on in-memory ports: what it sends, shows and saves is read
 // back from the recording MIDI port, the scripted dialogs and the settings map.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/program.h"
 #include "midi/recording_midi.h"

@@ -16,6 +16,18 @@ std::vector<Event> events_since(const Core& core, std::size_t from) {
     return {core.midi.events.begin() + static_cast<std::ptrdiff_t>(from), core.midi.events.end()};
 }
 
+// What a port gets once it is open: the sounds of the live chord and of the solo voice.
+std::vector<Event> program_events(int solo_program) {
+    return {Event{Kind::Send, 0, 0, 0x000022CDU}, Event{Kind::Send, 0, 0, 0x000033CEU},
+            Event{Kind::Send, 0, 0, static_cast<std::uint32_t>(solo_program << 8 | 0xCF)}};
+}
+
+Event last_open(const Core& core) {
+    const auto it = std::find_if(core.midi.events.rbegin(), core.midi.events.rend(),
+                                 [](const Event& e) { return e.kind == Kind::Open; });
+    return it == core.midi.events.rend() ? Event{} : *it;
+}
+
 std::vector<Event> all_notes_off_events() {
     std::vector<Event> out;
     for (const auto m : all_notes_off_messages()) {
@@ -86,7 +98,7 @@ TEST_F(DeviceChoice, MovesTheCheckMarkAndOpensThatDevice) {
     EXPECT_FALSE(core.control(Ctl::device, 0).checked);
     EXPECT_TRUE(core.control(Ctl::device, 2).checked);
     EXPECT_EQ(core.r().midi_device_id, 1);
-    EXPECT_EQ(core.midi.events.back(), (Event{Kind::Open, 1, 0, 0}));
+    EXPECT_EQ(last_open(core), (Event{Kind::Open, 1, 0, 0}));
 
     core.click(Ctl::device, 3);
     EXPECT_FALSE(core.control(Ctl::device, 2).checked);
@@ -97,18 +109,23 @@ TEST_F(DeviceChoice, MovesTheCheckMarkAndOpensThatDevice) {
     EXPECT_FALSE(core.control(Ctl::device, 3).checked);
     EXPECT_TRUE(core.control(Ctl::device, 0).checked);
     EXPECT_EQ(core.r().midi_device_id, -1);
-    EXPECT_EQ(core.midi.events.back(), (Event{Kind::Open, kMidiMapperId, 0, 0}));
+    EXPECT_EQ(last_open(core), (Event{Kind::Open, kMidiMapperId, 0, 0}));
 }
 
-TEST_F(DeviceChoice, OldPortIsSilencedThenClosedAndTheNewOneGetsNothing) {
+// An external synth would otherwise play the live chord and the solo voice
+// in its own default sounds until the next instrument choice.
+TEST_F(DeviceChoice, OldPortIsSilencedThenClosedAndTheNewOneGetsTheSounds) {
+    core.r().solo_program = 40;
     const auto from = core.mark();
     core.click(Ctl::device, 1);
 
     auto expected = all_notes_off_events();
     expected.push_back(Event{Kind::Close, 0, 0, 0});
     expected.push_back(Event{Kind::Open, 0, 0, 0});
-    EXPECT_EQ(events_since(core, from), expected)
-        << "no program change is repeated on the new port";
+    for (const Event& e : program_events(40)) {
+        expected.push_back(e);
+    }
+    EXPECT_EQ(events_since(core, from), expected);
 }
 
 TEST_F(DeviceChoice, ChoosingTheCheckedItemReopensTheSameDevice) {
@@ -118,6 +135,9 @@ TEST_F(DeviceChoice, ChoosingTheCheckedItemReopensTheSameDevice) {
     auto expected = all_notes_off_events();
     expected.push_back(Event{Kind::Close, 0, 0, 0});
     expected.push_back(Event{Kind::Open, kMidiMapperId, 0, 0});
+    for (const Event& e : program_events(core.r().solo_program)) {
+        expected.push_back(e);
+    }
     EXPECT_EQ(events_since(core, from), expected);
     EXPECT_TRUE(core.control(Ctl::device, 0).checked);
 }
@@ -202,7 +222,9 @@ TEST(DeviceChoiceSpy, NothingIsSentTowardsAPortThatFailedToOpen) {
 
     midi.open_rc = 0;
     program.form1().click(ControlId{Ctl::device, 0});
-    EXPECT_EQ(midi.calls, (std::vector<std::string>{"close", "open -1"}));
+    EXPECT_EQ(midi.calls,
+              (std::vector<std::string>{"close", "open -1", "send 8909", "send 13262", "send 207"}))
+        << "the open port gets its sounds, and no all-notes-off went to the failed one";
 
     midi.calls.clear();
     midi.open_rc = 4;

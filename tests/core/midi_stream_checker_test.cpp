@@ -65,6 +65,34 @@ TEST(SoundingNotes, EndByNoteOffVelocityZeroAndAllNotesOffOfTheirChannel) {
     EXPECT_TRUE(checker.faults().empty()) << checker.report();
 }
 
+// Without this the soak would miss a pedal that nothing lets go.
+TEST(SoundingNotes, ThePedalHoldsReleasedNotesThroughAllNotesOffUntilLetGo) {
+    MidiStreamChecker checker;
+    checker.send(pack(0xBF, 64, 127));
+    checker.send(pack(0x9F, 72, 90));
+    checker.send(pack(0x9F, 74, 90));
+    checker.send(pack(0x9E, 60, 90)); // another channel has no pedal
+    checker.send(pack(0x8F, 72, 0));
+    checker.send(pack(0x8E, 60, 0));
+    checker.send(pack(0xBF, 123, 0)); // 74 is still keyed: the pedal takes it too
+    EXPECT_TRUE(checker.pedal_down(16));
+    EXPECT_EQ(checker.sounding_notes(), (std::vector<SoundingNote>{{16, 72}, {16, 74}}));
+
+    checker.send(pack(0x9F, 72, 90)); // struck again, then let go under the pedal
+    checker.send(pack(0x9F, 72, 0));
+    EXPECT_TRUE(checker.sounding(16, 72));
+    checker.send(pack(0xBF, 64, 0));
+    EXPECT_FALSE(checker.pedal_down(16));
+    EXPECT_TRUE(checker.sounding_notes().empty());
+
+    checker.send(pack(0xBF, 64, 100));
+    checker.send(pack(0x9F, 50, 90));
+    checker.send(pack(0x8F, 50, 0));
+    checker.send(pack(0xBF, 120, 0)); // all sound off ends even what the pedal holds
+    EXPECT_TRUE(checker.sounding_notes().empty());
+    EXPECT_TRUE(checker.faults().empty()) << checker.report();
+}
+
 TEST(SoundingNotes, AnInvalidMessageChangesNothingButIsReported) {
     MidiStreamChecker checker;
     checker.send(pack(0x90, 60, 100));

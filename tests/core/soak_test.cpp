@@ -2,7 +2,9 @@
 // main window, with timer ticks in between, run through the core while a
 // stream checker follows the port. Nothing may crash, every message must be a
 // valid short message, and nothing may sound right after a stop, a device
-// switch and the exit, nor while the instrument is at rest.
+// switch and the exit, nor while the instrument is at rest. A second set of
+// seeds plays a MIDI keyboard too: notes over the whole range and chords in
+// the chord zone, the pedal, the wheels, unplugging and losing the focus.
 //
 // Each action is written as a varkelon-sim line, so a failing seed leaves a
 // script that shows the fault again:
@@ -38,7 +40,7 @@ const std::vector<std::string> kDevices = {"A", "B", "C"};
 
 class Session {
 public:
-    explicit Session(std::uint32_t seed) : rng_(seed) {
+    Session(std::uint32_t seed, bool midi_keyboard) : rng_(seed), midi_keyboard_(midi_keyboard) {
         core_.midi.names = kDevices;
         checker_.watch(core_.midi);
         for (int code = 0; code < 256; ++code) {
@@ -110,7 +112,8 @@ private:
     // the octave slider: whatever sounded has been released.
     bool at_rest() {
         return held_keys_.empty() && !mouse_held_ && r().rhythm_running == kFalse &&
-               r().demo_running == kFalse && !form().timer2.enabled;
+               r().demo_running == kFalse && !form().timer2.enabled && held_notes_.empty() &&
+               !form().chord_timer.enabled && !checker_.pedal_down(16);
     }
 
     // A press on a control that reacts to the mouse; its release comes later
@@ -182,8 +185,68 @@ private:
         return text;
     }
 
+    void midi(int status, int data1, int data2, int mask = 0) {
+        line("midiin " + std::to_string(status) + " " + std::to_string(data1) + " " +
+             std::to_string(data2) + (mask != 0 ? " " + std::to_string(mask) : ""));
+        form().midi_in(status, data1, data2, mask);
+    }
+
+    void midi_note_on(int note) {
+        midi(0x90 + pick(16), note, 1 + pick(127), pick(8));
+        held_notes_.insert(note);
+    }
+
+    // One thing done on the MIDI keyboard, by weight.
+    void midi_step() {
+        const int w = pick(100);
+        if (w < 30) {
+            // The chord zone at the usual octave, or anywhere at all.
+            midi_note_on(chance(50) ? 36 + pick(24) : pick(128));
+        } else if (w < 40) {
+            for (int i = 0; i < 3; ++i) { // a chord struck together
+                midi_note_on(36 + pick(24));
+            }
+        } else if (w < 70) {
+            if (!held_notes_.empty()) {
+                const int note =
+                    *std::next(held_notes_.begin(), pick(static_cast<int>(held_notes_.size())));
+                held_notes_.erase(note);
+                chance(50) ? midi(0x80 + pick(16), note, pick(128)) : midi(0x90, note, 0);
+            }
+        } else if (w < 78) {
+            line("tick ChordTimer");
+            form().timer_tick(TimerId::ChordTimer);
+        } else if (w < 86) {
+            midi(0xB0 + pick(16), 64, pick(128));
+        } else if (w < 92) {
+            static const int kKinds[] = {0xB0, 0xB0, 0xE0, 0xD0};
+            const int kind = kKinds[pick(4)];
+            midi(kind + pick(16), kind == 0xB0 ? (chance(50) ? 1 : 67) : pick(128), pick(128));
+        } else if (w < 96) {
+            line("midigone");
+            form().midi_keyboard_gone();
+            held_notes_.clear();
+        } else {
+            // The window lets go of what it held, then tells the core.
+            while (!held_keys_.empty()) {
+                line("keyup " + std::to_string(*held_keys_.begin()));
+                form().key_up(*held_keys_.begin(), 0);
+                held_keys_.erase(held_keys_.begin());
+            }
+            if (mouse_held_) {
+                release_mouse();
+            }
+            line("focusout");
+            form().focus_lost();
+        }
+    }
+
     // One user action or timer tick, by weight.
     void step() {
+        if (midi_keyboard_ && chance(25)) {
+            midi_step();
+            return;
+        }
         if (mouse_held_) {
             // A held button lets the keyboard and the timers go on.
             const int w = pick(100);
@@ -268,6 +331,8 @@ private:
     std::mt19937 rng_;
     std::vector<int> playing_codes_;
     std::set<int> held_keys_;
+    bool midi_keyboard_ = false;
+    std::set<int> held_notes_; // MIDI notes held down
     std::optional<ControlId> mouse_held_;
     int mouse_button_ = kLeftButton;
     std::string script_;
@@ -279,17 +344,15 @@ void write_script(const std::filesystem::path& path, const std::string& script) 
                         << script;
 }
 
-class Soak : public ::testing::TestWithParam<std::uint32_t> {};
-
-TEST_P(Soak, StaysValidAndSilentAfterEveryStop) {
-    Session session(GetParam());
+void soak(std::uint32_t seed, bool midi_keyboard) {
+    Session session(seed, midi_keyboard);
     session.run();
-    const std::string file = "soak_seed_" + std::to_string(GetParam()) + ".sim";
+    const std::string name =
+        (midi_keyboard ? "soak_midi_seed_" : "soak_seed_") + std::to_string(seed);
+    const std::string file = name + ".sim";
     if (const char* dir = std::getenv("VARKELON_SOAK_DUMP")) {
         write_script(std::filesystem::path(dir) / file, session.script());
-        std::ofstream(std::filesystem::path(dir) /
-                      ("soak_seed_" + std::to_string(GetParam()) + ".port"))
-            << session.port_log();
+        std::ofstream(std::filesystem::path(dir) / (name + ".port")) << session.port_log();
     }
     if (!session.checker().faults().empty()) {
         write_script(file, session.script());
@@ -300,12 +363,25 @@ TEST_P(Soak, StaysValidAndSilentAfterEveryStop) {
     EXPECT_GT(session.messages(), 2000U);
 }
 
+class Soak : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(Soak, StaysValidAndSilentAfterEveryStop) {
+    soak(GetParam(), false);
+}
+
+class SoakWithMidiKeyboard : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(SoakWithMidiKeyboard, StaysValidAndSilentAfterEveryStopPedalIncluded) {
+    soak(GetParam(), true);
+}
+
 std::string seed_name(const ::testing::TestParamInfo<std::uint32_t>& p) {
     return "seed" + std::to_string(p.param);
 }
 
 // Seeds that once failed stay here with the ones chosen at random.
 INSTANTIATE_TEST_SUITE_P(Seeds, Soak, ::testing::Values(1U, 2U, 3U, 4U, 5U, 6U, 7U, 8U), seed_name);
+INSTANTIATE_TEST_SUITE_P(Seeds, SoakWithMidiKeyboard, ::testing::Values(1U, 2U, 3U, 4U), seed_name);
 
 // A longer hunt: VARKELON_SOAK_SEEDS=FIRST-LAST runs those seeds as well.
 std::vector<std::uint32_t> extra_seeds() {

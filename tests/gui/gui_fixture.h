@@ -3,7 +3,7 @@
 // The program on real widgets with a recording MIDI port, in-memory settings
 // and the real style data file.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/fakes.h"
 #include "app/program.h"
 #include "midi/recording_midi.h"

@@ -6,6 +6,7 @@
 #include "ui/control_widgets.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
@@ -107,6 +108,24 @@ TEST_F(LayoutTest, FontsAreDesignPointsAt96Dpi) {
     EXPECT_TRUE(widget(Ctl::Command15)->font().bold());
     EXPECT_EQ(widget(Ctl::Text1)->font().pixelSize(), 16); // the window font, 12 pt bold
     EXPECT_TRUE(widget(Ctl::Text1)->font().bold());
+}
+
+// The three level labels read alike: the face is wide enough for the design's
+// boxes at the design's size, so none of them is narrowed to fit, also at the
+// widest level. A missing face (the fallback is wider) fails here.
+TEST_F(LayoutTest, LevelLabelsFitTheirBoxesAtOneFontSize) {
+    const QFontInfo face(widget(Ctl::Label5)->font());
+    EXPECT_EQ(face.family(), QString::fromLatin1(kFontFamily)) << "the font package is missing";
+    for (const int level : {100, 127, 0}) {
+        for (const Ctl name : {Ctl::Label3, Ctl::Label5, Ctl::Label9}) {
+            auto* label = static_cast<LabelWidget*>(widget(name));
+            const QString text =
+                label->text().section(QLatin1Char('='), 0, 0) + QStringLiteral("= %1 ").arg(level);
+            EXPECT_EQ(label->font().pixelSize(), 11) << control_name(name);
+            EXPECT_EQ(fit_line(label->font(), text, label->width()), label->font())
+                << text.toStdString() << " is narrowed to fit " << label->width() << " px";
+        }
+    }
 }
 
 TEST_F(LayoutTest, MenuBarHasTwoMenusAndThreeCommands) {

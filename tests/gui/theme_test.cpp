@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QTest>
 
 #include <map>
 
@@ -90,6 +91,92 @@ TEST_P(ThemeTest, EveryTextStandsOutFromItsBackground) {
         ++seen;
     }
     EXPECT_GT(seen, 60) << "the window's buttons, keys, labels and frames";
+}
+
+// A greyed caption is drawn in the theme's disabled colour only where that
+// still reads 3 : 1 on the control's exact back colour, which stays as it is:
+// the demonstration greys "Аккомпанемент" on its blue, and every captioned
+// control is checked greyed on the colour it shows now.
+TEST_P(ThemeTest, GreyedTextsStillReadOnTheirExactColours) {
+    button(Ctl::Command15)->click(); // "Демо"
+    ButtonWidget* accomp = button(Ctl::Command7);
+    ASSERT_FALSE(accomp->isEnabled()) << "greyed while the demonstration plays";
+    EXPECT_EQ(accomp->back_color(), QColor(170, 170, 255));
+    EXPECT_GE(contrast_ratio(accomp->caption_color(), accomp->back_color()), 3.0)
+        << accomp->caption_color().name().toStdString();
+
+    int seen = 0;
+    for (auto* b : main_window().findChildren<ButtonWidget*>()) {
+        if (b->caption().trimmed().isEmpty()) {
+            continue;
+        }
+        const QColor back = b->back_color();
+        const bool was = b->isEnabled();
+        b->setEnabled(false);
+        EXPECT_GE(contrast_ratio(b->caption_color(), b->back_color()), 3.0)
+            << b->caption().toStdString() << " greyed on " << back.name().toStdString();
+        EXPECT_EQ(b->back_color(), back) << b->caption().toStdString();
+        b->setEnabled(was);
+        ++seen;
+    }
+    for (auto* l : main_window().findChildren<LabelWidget*>()) {
+        if (l->text().trimmed().isEmpty()) {
+            continue;
+        }
+        const bool was = l->isEnabled();
+        l->setEnabled(false);
+        EXPECT_GE(contrast_ratio(l->text_color(), l->back_color()), 3.0) << l->text().toStdString();
+        l->setEnabled(was);
+        ++seen;
+    }
+    EXPECT_GT(seen, 40) << "the captioned keys, buttons and labels";
+    button(Ctl::Command15)->click();
+}
+
+// The dotted focus frame runs around a caption, never through it: the
+// caption's ink, drawn without the frame, lies strictly between the frame's
+// columns and rows, drawn without the caption.
+TEST_P(ThemeTest, TheFocusFrameDoesNotCrossCaptions) {
+    const auto ink = [](ButtonWidget* b, const QString& caption, bool focused) {
+        b->set_caption(caption);
+        if (focused) {
+            b->setFocus();
+        } else {
+            b->clearFocus();
+        }
+        const QImage shot = b->grab().toImage();
+        const QRgb back = b->back_color().rgb();
+        QRect box;
+        // Inside the bevel only.
+        for (int y = 3; y < shot.height() - 3; ++y) {
+            for (int x = 3; x < shot.width() - 3; ++x) {
+                if (shot.pixel(x, y) != back) {
+                    box |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        return box;
+    };
+    main_window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main_window()));
+    int seen = 0;
+    for (auto* b : main_window().findChildren<ButtonWidget*>()) {
+        const QString caption = b->caption();
+        if (caption.trimmed().isEmpty() || !b->isEnabled() || !b->isVisible() ||
+            b->focusPolicy() == Qt::NoFocus) {
+            continue;
+        }
+        const QRect text = ink(b, caption, false);
+        const QRect frame = ink(b, QString(), true);
+        b->set_caption(caption);
+        ASSERT_FALSE(frame.isEmpty()) << caption.toStdString() << ": no focus frame";
+        ASSERT_FALSE(text.isEmpty()) << caption.toStdString();
+        EXPECT_TRUE(frame.adjusted(1, 1, -1, -1).contains(text))
+            << caption.toStdString() << ": ink " << text.x() << ".." << text.right() << ", frame "
+            << frame.x() << ".." << frame.right();
+        ++seen;
+    }
+    EXPECT_GT(seen, 40) << "the keys, \"Старт\", \"Синхростарт\", \"Аккомпанемент\", ...";
 }
 
 TEST_P(ThemeTest, ArrowsStandOutFromTheirButtons) {

@@ -12,8 +12,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace varkelon::testing {
 namespace {
@@ -273,6 +276,55 @@ INSTANTIATE_TEST_SUITE_P(Overhangs, WindowFitTest,
                                            FitCase{FormId::Form4, Overhang::Below},
                                            FitCase{FormId::Form4, Overhang::BelowRight}),
                          fit_case_name);
+
+// Help and About on whatever screen this runs on (ctest runs these on 1024 x
+// 768 and 1280 x 800 screens at the scales 1, 1.5 and 2): each window lies
+// wholly on the screen; scrolled to, every text and "Закрыть" lie wholly in
+// view, and "Закрыть" closes the window from there. Where the design fits,
+// the window has the design's size and nothing scrolls.
+using SmallScreenTest = GuiTest;
+
+TEST_F(SmallScreenTest, HelpAndAboutFitTheScreenWithEveryTextWithinReach) {
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case {
+        Ctl title;
+        SecondaryView* window;
+        QSize design;
+    };
+    const Case cases[] = {{Ctl::base, &view().help_window(), QSize(6375 / 15, 7665 / 15)},
+                          {Ctl::oprog, &view().about_window(), QSize(5490 / 15, 3600 / 15)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(control_name(c.title));
+        choose(main_window(), c.title);
+        SecondaryView& w = *c.window;
+        ASSERT_TRUE(w.isVisible());
+        EXPECT_TRUE(avail.contains(w.frameGeometry()))
+            << w.width() << "x" << w.height() << " on " << avail.width() << "x" << avail.height();
+
+        QScrollArea* area = w.scroll_area();
+        const QSize frame = w.frameGeometry().size() - w.size(); // the frame's share
+        if (avail.width() >= c.design.width() + frame.width() &&
+            avail.height() >= c.design.height() + frame.height()) {
+            EXPECT_EQ(w.size(), c.design);
+            EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+            EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+        }
+        QList<QWidget*> parts;
+        for (QLabel* label : w.findChildren<QLabel*>()) {
+            parts << label;
+        }
+        parts << w.close_button(); // last: the bottom of the page
+        for (QWidget* part : parts) {
+            area->ensureWidgetVisible(part, 0, 0);
+            const QRect at(part->mapTo(&w, QPoint(0, 0)), part->size());
+            EXPECT_TRUE(area->viewport()->geometry().contains(at))
+                << part->metaObject()->className() << " at " << at.y() << ".." << at.bottom()
+                << " of a view " << area->viewport()->height() << " high";
+        }
+        QTest::mouseClick(w.close_button(), Qt::LeftButton);
+        EXPECT_FALSE(w.isVisible()) << "\"Закрыть\" where it is scrolled to";
+    }
+}
 
 TEST(ScreenFit, AWindowMovesJustFarEnoughOntoTheScreenThatShowsMostOfIt) {
     const QList<QRect> screens{QRect(0, 0, 1280, 800), QRect(1280, 0, 1024, 768)};

@@ -1,4 +1,5 @@
 #include "midi/backends/builtin_synth.h"
+#include "midi/backends/builtin_synth_fluid.h"
 #include "midi/backends/open_codes.h"
 #include "midi/backends/system_midi.h"
 
@@ -68,9 +69,21 @@ private:
     std::atomic<std::int64_t> ns_{0};
 };
 
+// How often the synths of this process have opened their SoundFont file:
+// once for each load, then once for every program selection or pin that had
+// samples to read.
+std::atomic<std::uint64_t> soundfont_open_count{0};
+void count_soundfont_open() {
+    soundfont_open_count.fetch_add(1);
+}
+std::uint64_t soundfont_opens() {
+    return soundfont_open_count.load();
+}
+
 class RenderedSynth : public testing::Test {
 protected:
     void SetUp() override {
+        set_soundfont_open_hook(count_soundfont_open);
         soundfont_ = find_gm_soundfont();
         if (soundfont_.empty()) {
             GTEST_SKIP() << "no General MIDI SoundFont installed (fluid-soundfont-gm)";
@@ -85,6 +98,8 @@ protected:
         o.clock = clock_.function();
         return o;
     }
+
+    void TearDown() override { set_soundfont_open_hook(nullptr); }
 
     std::string soundfont_;
     VirtualClock clock_;
@@ -226,24 +241,24 @@ TEST_F(RenderedSynth, PinnedProgramsAreLoadedWithTheSoundFont) {
         render(synth, 0.01);
         std::vector<std::uint32_t> selections = c.selections;
         selections.push_back(pack_short_message(0xC9, 0, 0));
-        const std::uint64_t before = BuiltinSynth::soundfont_opens();
+        const std::uint64_t before = soundfont_opens();
         for (const std::uint32_t change : selections) {
             synth.send(change);
             render(synth, 0.01);
         }
-        EXPECT_EQ(BuiltinSynth::soundfont_opens(), before);
+        EXPECT_EQ(soundfont_opens(), before);
 
         synth.send(pack_short_message(0x9D, 40, 100)); // the pinned program sounds
         EXPECT_GT(rms(render(synth, 0.2)), 0.001);
         all_notes_off(synth);
 
-        const std::uint64_t pinned_done = BuiltinSynth::soundfont_opens();
+        const std::uint64_t pinned_done = soundfont_opens();
         for (int program = 0; program < 128; ++program) {
             if (std::find(c.pinned.begin(), c.pinned.end(), program) == c.pinned.end()) {
                 synth.send(pack_short_message(0xCF, program, 0));
             }
         }
-        EXPECT_GT(BuiltinSynth::soundfont_opens(), pinned_done)
+        EXPECT_GT(soundfont_opens(), pinned_done)
             << "a program not pinned reads its samples when selected";
     }
 }
@@ -545,12 +560,12 @@ TEST_F(RenderedSynth, UnpinnedProgramIsReadBySenderAndLetGoAfterwards) {
     ASSERT_EQ(synth.open(), kOpenOk);
     ASSERT_TRUE(synth.wait_until_loaded(60s));
     const auto select = [&](int program) {
-        const std::uint64_t before = BuiltinSynth::soundfont_opens();
+        const std::uint64_t before = soundfont_opens();
         synth.send(pack_short_message(0xC0, program, 0));
-        const std::uint64_t sent = BuiltinSynth::soundfont_opens();
+        const std::uint64_t sent = soundfont_opens();
         synth.send(pack_short_message(0x90, 60, 90));
         render(synth, 0.2);
-        EXPECT_EQ(BuiltinSynth::soundfont_opens(), sent) << "read while rendering";
+        EXPECT_EQ(soundfont_opens(), sent) << "read while rendering";
         synth.send(pack_short_message(0x80, 60, 0));
         render(synth, 0.05);
         return sent - before;
@@ -559,6 +574,140 @@ TEST_F(RenderedSynth, UnpinnedProgramIsReadBySenderAndLetGoAfterwards) {
     EXPECT_GT(select(20), 0U);
     EXPECT_GT(select(19), 0U) << "let go once channel 1 played program 20";
     EXPECT_GT(rms(render(synth, 0.01)), 0.0);
+}
+
+// ------------------------------------------------------------- sleeping
+
+// After the set time of silence the synth stops rendering (its output stops
+// asking the server for audio); what is sent while it sleeps is neither lost
+// nor reordered, and sounds at the same latency after the time rendered.
+TEST_F(RenderedSynth, SleepsAfterSilenceAndWakesForTheNextMessageAtTheSameLatency) {
+    BuiltinSynth::Options o = options();
+    o.sleep_after_s = 2.0;
+    BuiltinSynth synth(o);
+    ASSERT_EQ(synth.open(), kOpenOk);
+    ASSERT_TRUE(synth.wait_until_loaded(60s));
+
+    std::vector<float> left;
+    std::vector<float> stereo(static_cast<std::size_t>(kPeriod) * 2);
+    double host_ms = 0;
+    const auto period = [&] {
+        clock_.set_ms(host_ms);
+        synth.render(stereo.data(), kPeriod);
+        for (int i = 0; i < kPeriod; ++i) {
+            left.push_back(stereo[static_cast<std::size_t>(i) * 2]);
+        }
+        host_ms += kPeriodMs;
+        clock_.set_ms(host_ms);
+    };
+    const auto send_now = [&](const std::vector<std::uint32_t>& messages) {
+        synth.set_message_time(clock_.now());
+        for (const std::uint32_t m : messages) {
+            synth.send(m);
+        }
+    };
+    const auto onset_after = [&](std::size_t from) {
+        for (std::size_t i = from; i < left.size(); ++i) {
+            if (std::abs(left[i]) > 1e-3F) {
+                return static_cast<double>(i - from) * 1000.0 / kRate;
+            }
+        }
+        return -1.0;
+    };
+
+    // A note in steady play that ends; its reverb's tail dies away.
+    for (int k = 0; k < 20; ++k) {
+        period();
+    }
+    std::size_t start = left.size();
+    send_now({pack_short_message(0x90, 60, 100)});
+    for (int k = 0; k < 60; ++k) {
+        period();
+    }
+    const double awake_latency = onset_after(start);
+    send_now({pack_short_message(0x80, 60, 0)});
+    while (!synth.asleep() && host_ms < 20000) {
+        period();
+    }
+    ASSERT_TRUE(synth.asleep()) << "still rendering after 20 s";
+    EXPECT_GT(host_ms, 2000.0) << "not before the silence has lasted";
+    for (int k = 0; k < 400; ++k) { // two seconds asleep: silence, nothing rendered
+        period();
+    }
+    EXPECT_TRUE(synth.asleep());
+
+    // Sent while asleep, in this order: the first note must end before the
+    // second begins, and the program change must apply to the second.
+    start = left.size();
+    send_now({pack_short_message(0x90, 64, 100), pack_short_message(0x80, 64, 0),
+              pack_short_message(0xC0, 73, 0), pack_short_message(0x90, 67, 100)});
+    EXPECT_FALSE(synth.asleep());
+    for (int k = 0; k < 60; ++k) {
+        period();
+    }
+    const double asleep_latency = onset_after(start);
+    ASSERT_GT(awake_latency, 0.0);
+    ASSERT_GT(asleep_latency, 0.0) << "the note sent while asleep sounds";
+    // Placed against the time rendered when the synth fell asleep: it sounds
+    // one latency after the rendering resumes, without the rendering's lead
+    // within a period, so no later than in steady play.
+    EXPECT_GE(asleep_latency, o.latency_ms);
+    EXPECT_LE(asleep_latency, awake_latency + kBlockMs);
+    const std::vector<float> woken(left.begin() + static_cast<std::ptrdiff_t>(start), left.end());
+
+    // With a warning (the pointer entering the window) half a second ahead,
+    // the note sounds at the usual latency.
+    send_now({pack_short_message(0xB0, 123, 0)});
+    while (!synth.asleep() && host_ms < 40000) {
+        period();
+    }
+    ASSERT_TRUE(synth.asleep());
+    synth.wake();
+    for (int k = 0; k < 94; ++k) {
+        period();
+    }
+    start = left.size();
+    send_now({pack_short_message(0x91, 60, 100)}); // the first note again: piano
+    for (int k = 0; k < 60; ++k) {
+        period();
+    }
+    EXPECT_NEAR(onset_after(start), awake_latency, kBlockMs + 0.5);
+
+    // The same messages to a synth that never slept sound the same.
+    BuiltinSynth awake(options());
+    ASSERT_EQ(awake.open(), kOpenOk);
+    ASSERT_TRUE(awake.wait_until_loaded(60s));
+    clock_.set_ms(0);
+    awake.set_message_time(clock_.now());
+    for (const std::uint32_t m :
+         {pack_short_message(0x90, 64, 100), pack_short_message(0x80, 64, 0),
+          pack_short_message(0xC0, 73, 0), pack_short_message(0x90, 67, 100)}) {
+        awake.send(m);
+    }
+    const std::vector<float> reference = render(awake, 60 * kPeriodMs / 1000.0);
+    std::vector<float> reference_left;
+    for (std::size_t i = 0; i < reference.size(); i += 2) {
+        reference_left.push_back(reference[i]);
+    }
+    EXPECT_NEAR(rms(woken), rms(reference_left), rms(reference_left) * 0.05);
+}
+
+// A wake-up with nothing to play renders silence again at once, and keeps
+// the synth from sleeping until the silence has lasted anew.
+TEST_F(RenderedSynth, WakeUpRestartsTheSilenceCount) {
+    BuiltinSynth::Options o = options();
+    o.sleep_after_s = 0.5;
+    BuiltinSynth synth(o);
+    ASSERT_EQ(synth.open(), kOpenOk);
+    ASSERT_TRUE(synth.wait_until_loaded(60s));
+    render(synth, 0.6);
+    ASSERT_TRUE(synth.asleep());
+    synth.wake();
+    EXPECT_FALSE(synth.asleep());
+    render(synth, 0.3);
+    EXPECT_FALSE(synth.asleep());
+    render(synth, 0.3);
+    EXPECT_TRUE(synth.asleep());
 }
 
 TEST(BuiltinSynthOpen, WithoutUsableSoundFontFailsAndDropsSends) {

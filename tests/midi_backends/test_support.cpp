@@ -1,6 +1,6 @@
 #include "test_support.h"
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 
 #include <gtest/gtest.h>
 

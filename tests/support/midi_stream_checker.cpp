@@ -1,5 +1,6 @@
 #include "support/midi_stream_checker.h"
 
+#include "midi/midi_facts.h"
 #include "midi/recording_midi.h"
 
 #include <cstdio>
@@ -8,9 +9,8 @@ namespace varkelon::test_support {
 
 namespace {
 
-constexpr int kPercussionChannel = 10;
-constexpr int kAllSoundOff = 120;
-constexpr int kAllNotesOff = 123;
+constexpr int kSustain = 64;
+constexpr int kPedalDown = 64; // values from here up hold the pedal down
 
 } // namespace
 
@@ -26,38 +26,52 @@ void MidiStreamChecker::fault(std::uint32_t message, std::string what) {
 
 void MidiStreamChecker::send(std::uint32_t message) {
     ++count_;
-    const std::uint32_t status = message & 0xFFU;
-    const std::uint32_t data1 = (message >> 8) & 0xFFU;
-    const std::uint32_t data2 = (message >> 16) & 0xFFU;
+    const ShortMessage m = unpack_short_message(message);
     bool valid = true;
-    if ((message & 0xFF000000U) != 0) {
+    if (m.rest != 0) {
         fault(message, "bits 24-31 are not zero");
         valid = false;
     }
-    if (status < 0x80) {
+    if (m.status < kNoteOff) {
         fault(message, "no status byte");
         valid = false;
     }
     // Program change and channel pressure carry one data byte, but the
     // second travels in the packed word all the same: both must be data.
-    if (data1 > 127 || data2 > 127) {
+    if (m.data1 > kMaxDataValue || m.data2 > kMaxDataValue) {
         fault(message, "a data byte above 127");
         valid = false;
     }
     if (!valid) {
         return;
     }
-    const std::size_t channel = status & 0x0FU;
-    switch (status & 0xF0U) {
-    case 0x80:
-        on_[channel].reset(data1);
+    const auto channel = static_cast<std::size_t>(channel_index(m.channel()));
+    switch (m.kind()) {
+    case kNoteOff:
+        release(channel, m.data1);
         break;
-    case 0x90:
-        on_[channel].set(data1, data2 != 0); // velocity 0 is a note-off
+    case kNoteOn:
+        if (m.data2 == 0) {
+            release(channel, m.data1); // velocity 0 is a note-off
+        } else {
+            on_[channel].set(m.data1);
+            sustained_[channel].reset(m.data1);
+        }
         break;
-    case 0xB0:
-        if (data1 == kAllNotesOff || data1 == kAllSoundOff) {
+    case kControlChange:
+        if (m.data1 == kAllSoundOff) {
             on_[channel].reset();
+            sustained_[channel].reset();
+        } else if (m.data1 == kAllNotesOff) {
+            if (pedal_.test(channel)) {
+                sustained_[channel] |= on_[channel];
+            }
+            on_[channel].reset();
+        } else if (m.data1 == kSustain) {
+            pedal_.set(channel, m.data2 >= kPedalDown);
+            if (m.data2 < kPedalDown) {
+                sustained_[channel].reset();
+            }
         }
         break;
     default:
@@ -65,10 +79,17 @@ void MidiStreamChecker::send(std::uint32_t message) {
     }
 }
 
-void MidiStreamChecker::port_opened() {
-    for (auto& channel : on_) {
-        channel.reset();
+void MidiStreamChecker::release(std::size_t channel, std::uint32_t note) {
+    if (on_[channel].test(note) && pedal_.test(channel)) {
+        sustained_[channel].set(note);
     }
+    on_[channel].reset(note);
+}
+
+void MidiStreamChecker::port_opened() {
+    on_ = {};
+    sustained_ = {};
+    pedal_.reset();
 }
 
 void MidiStreamChecker::port_closed() {
@@ -102,16 +123,23 @@ void MidiStreamChecker::expect_silent(const std::string& moment) {
 }
 
 bool MidiStreamChecker::sounding(int channel, int note) const {
-    if (channel < 1 || channel > 16 || note < 0 || note > 127) {
+    if (channel < 1 || channel > kChannelCount || note < 0 || note > kMaxDataValue) {
         return false;
     }
-    return on_[static_cast<std::size_t>(channel - 1)].test(static_cast<std::size_t>(note));
+    const auto c = static_cast<std::size_t>(channel - 1);
+    const auto n = static_cast<std::size_t>(note);
+    return on_[c].test(n) || sustained_[c].test(n);
+}
+
+bool MidiStreamChecker::pedal_down(int channel) const {
+    return channel >= 1 && channel <= kChannelCount &&
+           pedal_.test(static_cast<std::size_t>(channel - 1));
 }
 
 std::vector<SoundingNote> MidiStreamChecker::sounding_notes() const {
     std::vector<SoundingNote> out;
-    for (int c = 1; c <= 16; ++c) {
-        if (c == kPercussionChannel) {
+    for (int c = 1; c <= kChannelCount; ++c) {
+        if (c == kDrumChannel) {
             continue;
         }
         for (int n = 0; n < 128; ++n) {

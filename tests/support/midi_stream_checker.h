@@ -3,7 +3,9 @@
 // Watches a stream of packed short messages as a synthesizer would hear it:
 // flags every message that is not a valid short message, and keeps which
 // notes sound on which channel, so a test can ask whether any note is still
-// sounding at a moment where none may.
+// sounding at a moment where none may. A note released while its channel's
+// sustain pedal is down goes on sounding until the pedal is let go; as on
+// many synths, all-notes-off does not end it either.
 
 #include <array>
 #include <bitset>
@@ -48,6 +50,7 @@ public:
     void expect_silent(const std::string& moment);
 
     bool sounding(int channel, int note) const;
+    bool pedal_down(int channel) const; // channel 1..16
     // Every melodic note sounding now, by channel then note.
     std::vector<SoundingNote> sounding_notes() const;
 
@@ -58,8 +61,11 @@ public:
 
 private:
     void fault(std::uint32_t message, std::string what);
+    void release(std::size_t channel, std::uint32_t note);
 
-    std::array<std::bitset<128>, 16> on_{};
+    std::array<std::bitset<128>, 16> on_{};        // keys down
+    std::array<std::bitset<128>, 16> sustained_{}; // keys up, held by the pedal
+    std::bitset<16> pedal_;
     std::vector<Fault> faults_;
     std::size_t count_ = 0;
 };

@@ -1,5 +1,8 @@
 #include "style_source.h"
 
+#include "engine/note_rules.h"
+#include "midi/midi_facts.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -160,7 +163,7 @@ public:
         const std::string token = lower(word("channel"));
         const std::optional<long> value =
             token.rfind("ch", 0) == 0 ? parse_integer(token.substr(2)) : std::nullopt;
-        if (!value || *value < 1 || *value > 16) {
+        if (!value || *value < 1 || *value > kChannelCount) {
             fail("expected a channel ch1..ch16, found \"" + token + "\"");
         }
         return static_cast<int>(*value);
@@ -212,30 +215,26 @@ private:
     std::size_t next_ = 0;
 };
 
-std::uint8_t status_byte(int kind, int channel) {
-    return static_cast<std::uint8_t>(kind | (channel - 1));
-}
-
 // Parses one event line into its three bytes.
 std::array<std::uint8_t, kEventSize> parse_event(const std::string& keyword, LineParser& line) {
     std::array<std::uint8_t, kEventSize> bytes{};
     if (keyword == "note-on") {
         const int channel = line.channel();
-        bytes = {status_byte(0x90, channel), line.note(),
+        bytes = {status_byte(kNoteOn, channel), line.note(),
                  static_cast<std::uint8_t>(line.number("velocity", 0, 127))};
     } else if (keyword == "note-off") {
         const int channel = line.channel();
         const std::uint8_t note = line.note();
         const int velocity = line.done() ? 0 : line.number("velocity", 0, 127);
-        bytes = {status_byte(0x80, channel), note, static_cast<std::uint8_t>(velocity)};
+        bytes = {status_byte(kNoteOff, channel), note, static_cast<std::uint8_t>(velocity)};
     } else if (keyword == "control") {
         const int channel = line.channel();
         const int controller = line.number("controller", 0, 127);
-        bytes = {status_byte(0xB0, channel), static_cast<std::uint8_t>(controller),
+        bytes = {status_byte(kControlChange, channel), static_cast<std::uint8_t>(controller),
                  static_cast<std::uint8_t>(line.number("value", 0, 127))};
     } else if (keyword == "program") {
         const int channel = line.channel();
-        bytes = {status_byte(0xC0, channel),
+        bytes = {status_byte(kProgramChange, channel),
                  static_cast<std::uint8_t>(line.number("program", 0, 127)), 0};
     } else {
         // Raw: any three bytes; a 0 status would be a tick mark, not an event.
@@ -308,22 +307,24 @@ std::string format_note(std::uint8_t status, std::uint8_t data1) {
 std::string format_event(const StyleEvent& event) {
     const std::uint8_t status = event.status;
     const std::string channel = "ch" + std::to_string(status_channel(status));
-    const int kind = status & 0xF0;
+    const std::uint8_t kind = status_kind(status);
+    // The player ignores bit 6 of a scale step, so "deg D oct O" cannot keep it.
     const bool canonical_note =
-        (event.data1 & kScaleCodedFlag) == 0 || (event.data1 & 0x40) == 0; // bit 6 not kept
-    if ((kind == 0x90 || kind == 0x80) && canonical_note && event.data2 <= 127) {
-        std::string text = (kind == 0x90 ? "note-on " : "note-off ") + channel + " " +
+        (event.data1 & kScaleCodedFlag) == 0 ||
+        scale_code(scale_code_degree(event.data1), scale_code_octave(event.data1)) == event.data1;
+    if (is_note_status(status) && canonical_note && event.data2 <= kMaxDataValue) {
+        std::string text = (kind == kNoteOn ? "note-on " : "note-off ") + channel + " " +
                            format_note(status, event.data1);
-        if (kind == 0x90 || event.data2 != 0) {
+        if (kind == kNoteOn || event.data2 != 0) {
             text += " " + std::to_string(event.data2);
         }
         return text;
     }
-    if (kind == 0xB0 && event.data1 <= 127 && event.data2 <= 127) {
+    if (kind == kControlChange && event.data1 <= kMaxDataValue && event.data2 <= kMaxDataValue) {
         return "control " + channel + " " + std::to_string(event.data1) + " " +
                std::to_string(event.data2);
     }
-    if (kind == 0xC0 && event.data1 <= 127 && event.data2 == 0) {
+    if (kind == kProgramChange && event.data1 <= kMaxDataValue && event.data2 == 0) {
         return "program " + channel + " " + std::to_string(event.data1);
     }
     return "ev " + hex_status(status) + " " + std::to_string(event.data1) + " " +

@@ -1,7 +1,7 @@
 // varkelon-sim: runs the whole system headless from a script on standard
 // input and prints what it does. See README.md for the commands.
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "script.h"
 
 #include <cstring>

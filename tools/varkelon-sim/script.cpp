@@ -1,14 +1,17 @@
 #include "script.h"
 
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 #include "app/layout.h"
 #include "ini_settings.h"
+#include "midi/midi_facts.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <utility>
 
 namespace varkelon::sim {
 
@@ -60,6 +63,8 @@ bool parse_timer(const Token& t, TimerId& out) {
         out = TimerId::Timer1;
     } else if (t.text == "Timer2") {
         out = TimerId::Timer2;
+    } else if (t.text == "ChordTimer") {
+        out = TimerId::ChordTimer;
     } else {
         return false;
     }
@@ -250,6 +255,14 @@ bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
         if (live) {
             form.midi_in(status, a, b, mask);
         }
+    } else if (cmd == "midigone" || cmd == "focusout") {
+        // The MIDI keyboard is unplugged; the window loses the keyboard focus.
+        if (t.size() != 1) {
+            return false;
+        }
+        if (live) {
+            cmd == "midigone" ? form.midi_keyboard_gone() : form.focus_lost();
+        }
     } else if (cmd == "mousedown" || cmd == "mouseup") {
         if (t.size() < 2 || !parse_control(t[1], id) || !mouse_args(t, a, b)) {
             return false;
@@ -323,17 +336,29 @@ bool Simulator::execute(const std::vector<Token>& t, std::string& error) {
         }
         const std::int64_t target = now_ms_ + a;
         sync_timers();
+        // The earliest tick due first; at the same moment Timer1 before
+        // Timer2 before ChordTimer.
+        const std::array<std::pair<TimerGrid*, TimerId>, 3> grids = {{
+            {&grid1_, TimerId::Timer1},
+            {&grid2_, TimerId::Timer2},
+            {&chord_grid_, TimerId::ChordTimer},
+        }};
         while (!program_->ended()) {
-            const auto d1 = grid1_.next_due();
-            const auto d2 = grid2_.next_due();
-            const bool take1 = d1 && *d1 <= target && (!d2 || *d1 <= *d2);
-            const bool take2 = !take1 && d2 && *d2 <= target;
-            if (!take1 && !take2) {
+            const std::pair<TimerGrid*, TimerId>* next = nullptr;
+            std::int64_t next_due = 0;
+            for (const auto& g : grids) {
+                const auto due = g.first->next_due();
+                if (due && *due <= target && (next == nullptr || *due < next_due)) {
+                    next = &g;
+                    next_due = *due;
+                }
+            }
+            if (next == nullptr) {
                 break;
             }
-            now_ms_ = take1 ? *d1 : *d2;
-            (take1 ? grid1_ : grid2_).fire(now_ms_);
-            deliver_tick(take1 ? TimerId::Timer1 : TimerId::Timer2);
+            now_ms_ = next_due;
+            next->first->fire(now_ms_);
+            deliver_tick(next->second);
         }
         now_ms_ = target;
     } else {
@@ -357,6 +382,7 @@ void Simulator::sync_timers() {
     ModelTimer off;
     grid1_.sync(running ? form.timer1 : off, now_ms_);
     grid2_.sync(running ? form.timer2 : off, now_ms_);
+    chord_grid_.sync(running ? form.chord_timer : off, now_ms_);
 }
 
 void Simulator::note_end() {
@@ -492,12 +518,11 @@ bool Simulator::write_smf(std::string& error) const {
     for (const auto& [when, msg] : sent_) {
         put_var(static_cast<std::uint32_t>(when - last));
         last = when;
-        const auto status = static_cast<std::uint8_t>(msg & 0xFF);
-        track.push_back(status);
-        track.push_back(static_cast<std::uint8_t>((msg >> 8) & 0x7F));
-        // Program change and channel pressure carry one data byte in a file.
-        if ((status & 0xE0) != 0xC0) {
-            track.push_back(static_cast<std::uint8_t>((msg >> 16) & 0x7F));
+        const ShortMessage m = unpack_short_message(msg);
+        track.push_back(m.status);
+        track.push_back(data_value(m.data1));
+        if (data_byte_count(m.status) == 2) {
+            track.push_back(data_value(m.data2));
         }
     }
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});

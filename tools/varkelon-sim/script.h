@@ -67,6 +67,7 @@ private:
     std::unique_ptr<Program> program_;
     TimerGrid grid1_;
     TimerGrid grid2_;
+    TimerGrid chord_grid_;
     std::int64_t now_ms_ = 0;
     bool ended_printed_ = false;
     std::vector<std::pair<std::int64_t, std::uint32_t>> sent_; // for --smf

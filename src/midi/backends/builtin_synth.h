@@ -5,7 +5,7 @@
 //
 // Every call comes from one thread (the GUI's). The SoundFont loads on a
 // thread of its own so that opening returns at once; what is sent before it
-// has loaded takes effect when it has (see PendingState in the .cpp).
+// has loaded takes effect when it has (see PendingState).
 //
 // With samples loaded on demand, a program change to a program no channel
 // holds reads that program's samples from the SoundFont on the caller's
@@ -29,31 +29,36 @@
 // has JACK_NO_START_SERVER set; whoever makes the synth sets it first, before
 // any thread runs (make_system_midi does).
 
+#include "midi/backends/audio_output.h"
+#include "midi/backends/builtin_synth_clock.h"
+#include "midi/backends/builtin_synth_level.h"
+#include "midi/backends/builtin_synth_pending.h"
+#include "midi/backends/builtin_synth_pins.h"
+#include "midi/backends/builtin_synth_queue.h"
 #include "midi/midi_port.h"
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace varkelon {
 
+class FluidParts;
+
 // The first GM SoundFont found: $VARKELON_SOUNDFONT when set, else the
 // system's default-GM, FluidR3_GM or TimGM6mb in /usr/share/sounds/sf2.
 // Empty when there is none.
 std::string find_gm_soundfont();
 
-class BuiltinSynth {
+class BuiltinSynth : private AudioSource {
 public:
     enum class Output : std::uint8_t {
         Audio,  // plays through the default audio output
@@ -80,6 +85,21 @@ public:
         double latency_ms = 7.0;
         // The clock the moments are read against; tests render on a virtual one.
         std::function<MidiClock::time_point()> clock = MidiClock::now;
+
+        // How the audio output shows in the sound server's mixer.
+        std::string stream_name = "Варкелон";
+        std::string icon_name = "varkelon";
+        std::string media_role = "music";
+        // FluidSynth's gain: the demonstration at the start's levels peaks
+        // near -2 dBFS (FluidSynth's own 0.2 left it near -20); the limiter
+        // keeps what is louder from clipping (bench/RESULTS.md).
+        double gain = 1.5;
+        // The limiter's ceiling, in dB below full scale.
+        double ceiling_dbfs = -0.5;
+        // After this long with nothing sounding and nothing sent, the synth
+        // stops rendering and its output stops asking the server for audio,
+        // until wake() or a send. 0: never.
+        double sleep_after_s = 15.0;
     };
 
     explicit BuiltinSynth(Options options);
@@ -100,45 +120,50 @@ public:
     // changes and controllers among it take effect at once), at once and releases the audio output.
     void close();
     bool is_open() const { return open_; }
+    // Any thread's: a sign that the user is about to play (the window
+    // activated, the pointer entering it, a key, a MIDI message). A synth
+    // that sleeps asks its output for audio again, so the next note sounds
+    // at the usual latency. Sends wake it as well.
+    void wake();
+    // For tests: whether the synth has stopped rendering.
+    bool asleep() const { return asleep_.load(); }
 
     // For tests and the benchmark: waits until the SoundFont has loaded (or
     // failed to). True when it loaded.
     bool wait_until_loaded(std::chrono::milliseconds timeout);
     // Render output only: writes `frames` stereo frames, interleaved L R.
     void render(float* stereo, int frames);
-    // For tests and the benchmark: how often any built-in synth of this
-    // process has opened its SoundFont file: once for the load, then once for
-    // every program selection or pin that had samples to read.
-    static std::uint64_t soundfont_opens();
 
 private:
-    struct Fluid;
-    struct PendingState;
-    struct Timed {
-        unsigned at_tick; // sequencer time (ms of rendered audio)
-        std::uint32_t message;
-        std::uint64_t number; // counts the messages scheduled, from 1
+    // Reads and lets go of samples in the synth's SoundFont; every read
+    // holds sample_read_mutex_.
+    class FluidSamples final : public PresetPins::Samples {
+    public:
+        explicit FluidSamples(BuiltinSynth& synth) : synth_(synth) {}
+        bool pin(int bank, int program) override;
+        void unpin(int bank, int program) override;
+
+    private:
+        BuiltinSynth& synth_;
     };
-    struct Release {
-        std::uint64_t after; // the program change that moved the channel on
-        int preset;          // bank * 128 + program
-    };
+    struct SequencerHooks;
+    friend struct SequencerHooks;
+
+    // The audio thread's: renders, limits, and watches for silence.
+    bool render(float* left, float* right, int frames, int stride) override;
+    static int render_for_fluid(void* self, int frames, int nfx, float* fx[], int nout,
+                                float* out[]);
+    bool start_output();
 
     void load_soundfont(); // runs on loader_
-    void pin_presets(int soundfont_id);
     void apply(std::uint32_t message);
 
     // The sending threads' side, with mutex_ held.
     void schedule(std::uint32_t message, MidiClock::time_point at);
-    void prepare_program_change(int channel, int program, std::uint64_t number);
-    int pin_for_a_while(int bank, int program);
-    void release_pins();
-    double offset_ms(); // sequencer time - host time, at the rendering front
+    double lead_ms(); // rendered time - host time, at the rendering front
 
     // The audio thread's side, called by FluidSynth's sequencer (through
     // SequencerHooks) at the moment of a message, and at every block.
-    struct SequencerHooks;
-    friend struct SequencerHooks;
     void dispatch(unsigned int time);
     void sample_clock(unsigned int time);
     void arm_clock();
@@ -147,7 +172,7 @@ private:
     double host_ms(MidiClock::time_point t) const;
 
     Options options_;
-    std::unique_ptr<Fluid> fluid_;
+    std::unique_ptr<FluidParts> fluid_;
     bool open_ = false;
 
     std::mutex mutex_;
@@ -160,30 +185,20 @@ private:
     // Scheduling; the sending side's state is guarded by mutex_.
     std::optional<MidiClock::time_point> message_time_; // the event thread's
     int soundfont_id_ = -1;
-    unsigned last_target_ = 0;
     std::optional<unsigned> last_dispatch_;
-    std::uint64_t scheduled_count_ = 0;
-    std::set<int> pinned_presets_;       // for good, bank * 128 + program
-    std::map<int, int> held_presets_;    // pinned for a while -> channels holding it
-    std::array<int, 16> channel_held_{}; // the preset pinned for the channel, or -1
-    std::array<int, 16> bank_{};         // bank select as sent (controller 0)
-    std::vector<Release> releases_;
+    FluidSamples samples_{*this};
+    PresetPins pins_{samples_};
 
-    // The queue between the senders and the audio thread: a ring that only
-    // the senders resize, so the audio thread never allocates or frees.
-    std::mutex queue_mutex_;
-    std::vector<Timed> ring_;           // guarded by queue_mutex_
-    std::size_t head_ = 0, queued_ = 0; // guarded by queue_mutex_
-    std::atomic<std::uint64_t> applied_{0};
+    TimedQueue queue_; // between the senders and the audio thread
     // Held across every read of samples; the audio thread only tries it.
     std::mutex sample_read_mutex_;
+    RenderingFront front_; // kept by the audio thread
 
-    // The rendering front against the host clock, kept by the audio thread.
-    std::atomic<double> clock_offset_ms_{0.0};
-    std::atomic<bool> clock_known_{false};
-    double window_start_ms_ = 0.0; // the audio thread's, from here
-    double window_max_ = 0.0;
-    double last_window_max_ = 0.0;
+    std::unique_ptr<AudioOutput> output_; // the synth's own, else FluidSynth's driver
+    PeakLimiter limiter_;
+    SilenceWatch silence_; // the audio thread's
+    std::atomic<bool> asleep_{false};
+    std::atomic<std::uint64_t> activity_{0}; // counts sends and wake-ups
 };
 
 } // namespace varkelon

@@ -1,5 +1,8 @@
 #include "midi/backends/midi_keyboard_input.h"
 
+#include "midi/backends/midi_keyboard_messages.h"
+#include "midi/midi_facts.h"
+
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -9,6 +12,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -23,19 +27,61 @@ namespace varkelon {
 
 namespace {
 
-bool is_note(std::uint8_t status) {
-    return status >= 0x80 && status <= 0x9F;
+constexpr std::uint8_t data_byte(int value) {
+    return static_cast<std::uint8_t>(std::clamp(value, 0, kMaxDataValue));
 }
 
-// What a note message carries; a note-on of velocity 0 stays one, the core
-// reads it as the release it is.
-struct Note {
-    std::uint8_t status;
-    std::uint8_t note;
-    std::uint8_t velocity;
-};
+// The sequencer counts channels from 0.
+constexpr std::uint8_t seq_status(std::uint8_t kind, unsigned seq_channel) {
+    return status_byte(kind, static_cast<int>(seq_channel & 0x0F) + 1);
+}
 
 } // namespace
+
+std::optional<KeyboardMessage> keyboard_message(const snd_seq_event_t& ev) {
+    switch (ev.type) {
+    case SND_SEQ_EVENT_NOTEON:
+    case SND_SEQ_EVENT_NOTEOFF:
+        return KeyboardMessage{
+            seq_status(ev.type == SND_SEQ_EVENT_NOTEON ? kNoteOn : kNoteOff, ev.data.note.channel),
+            data_byte(ev.data.note.note), data_byte(ev.data.note.velocity)};
+    case SND_SEQ_EVENT_CONTROLLER:
+        return KeyboardMessage{seq_status(kControlChange, ev.data.control.channel),
+                               data_byte(static_cast<int>(std::min(ev.data.control.param, 127U))),
+                               data_byte(ev.data.control.value)};
+    case SND_SEQ_EVENT_PITCHBEND: {
+        // The sequencer centres the wheel on 0 (-8192 to 8191); MIDI on 8192.
+        const int bend = std::clamp(ev.data.control.value + 8192, 0, 16383);
+        return KeyboardMessage{seq_status(kPitchBend, ev.data.control.channel),
+                               static_cast<std::uint8_t>(bend & 0x7F),
+                               static_cast<std::uint8_t>(bend >> 7)};
+    }
+    case SND_SEQ_EVENT_CHANPRESS:
+        return KeyboardMessage{seq_status(kChannelPressure, ev.data.control.channel),
+                               data_byte(ev.data.control.value), 0};
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<KeyboardMessage> keyboard_message(const std::uint8_t* bytes, std::size_t size) {
+    if (size < 2) {
+        return std::nullopt;
+    }
+    const std::uint8_t kind = bytes[0] & 0xF0;
+    if ((bytes[1] & 0x80) != 0) {
+        return std::nullopt; // a data byte never has its top bit set
+    }
+    if (kind == kChannelPressure) {
+        return KeyboardMessage{bytes[0], bytes[1], 0};
+    }
+    const bool three_bytes =
+        kind == kNoteOff || kind == kNoteOn || kind == kControlChange || kind == kPitchBend;
+    if (!three_bytes || size < 3 || (bytes[2] & 0x80) != 0) {
+        return std::nullopt;
+    }
+    return KeyboardMessage{bytes[0], bytes[1], bytes[2]};
+}
 
 // ---------------------------------------------------------------- JACK
 
@@ -91,12 +137,12 @@ struct MidiKeyboardInput::Jack {
         bool any = false;
         for (jack_nframes_t i = 0; i < count; ++i) {
             jack_midi_event_t ev{};
-            if (jack_midi_event_get(&ev, buffer, i) != 0 || ev.size < 3 || !is_note(ev.buffer[0])) {
+            if (jack_midi_event_get(&ev, buffer, i) != 0) {
                 continue;
             }
-            if (jack_ringbuffer_write_space(j->ring) >= sizeof(Note)) {
-                const Note n{ev.buffer[0], ev.buffer[1], ev.buffer[2]};
-                jack_ringbuffer_write(j->ring, reinterpret_cast<const char*>(&n), sizeof n);
+            const auto m = keyboard_message(ev.buffer, ev.size);
+            if (m && jack_ringbuffer_write_space(j->ring) >= sizeof(KeyboardMessage)) {
+                jack_ringbuffer_write(j->ring, reinterpret_cast<const char*>(&*m), sizeof *m);
                 any = true;
             }
         }
@@ -133,10 +179,10 @@ struct MidiKeyboardInput::Jack {
             } else {
                 sem_wait(&wake); // idle until a note, a notice or the end
             }
-            Note n{};
-            while (jack_ringbuffer_read_space(ring) >= sizeof n) {
-                jack_ringbuffer_read(ring, reinterpret_cast<char*>(&n), sizeof n);
-                callbacks.note(n.status, n.note, n.velocity);
+            KeyboardMessage m{};
+            while (jack_ringbuffer_read_space(ring) >= sizeof m) {
+                jack_ringbuffer_read(ring, reinterpret_cast<char*>(&m), sizeof m);
+                callbacks.message(m.status, m.data1, m.data2);
             }
             if (gone.load()) {
                 if (!connected.empty()) {
@@ -297,16 +343,11 @@ struct MidiKeyboardInput::Alsa {
     }
 
     void handle(const snd_seq_event_t& ev) {
-        switch (ev.type) {
-        case SND_SEQ_EVENT_NOTEON:
-        case SND_SEQ_EVENT_NOTEOFF: {
-            const auto kind =
-                static_cast<std::uint8_t>(ev.type == SND_SEQ_EVENT_NOTEON ? 0x90 : 0x80);
-            callbacks.note(static_cast<std::uint8_t>(kind | (ev.data.note.channel & 0x0F)),
-                           static_cast<std::uint8_t>(ev.data.note.note & 0x7F),
-                           static_cast<std::uint8_t>(ev.data.note.velocity & 0x7F));
-            break;
+        if (const auto m = keyboard_message(ev)) {
+            callbacks.message(m->status, m->data1, m->data2);
+            return;
         }
+        switch (ev.type) {
         case SND_SEQ_EVENT_PORT_START:
             connect(ev.data.addr.client, ev.data.addr.port);
             break;

@@ -4,7 +4,8 @@
 // a JACK server runs, on JACK. Every hardware MIDI output of the system is
 // connected to it at start and whenever one appears later, so plugging in a
 // keyboard is all a player does; software ports are left alone, so nothing
-// loops back. Only note-on and note-off messages are passed on.
+// loops back. Notes, controllers, pitch bend and channel pressure are passed
+// on; everything else stays here.
 //
 // The callbacks run on a thread of this class, one at a time and in order;
 // the caller hands them to its own thread.
@@ -19,8 +20,9 @@ namespace varkelon {
 class MidiKeyboardInput {
 public:
     struct Callbacks {
-        // A note-on or note-off: status (with its channel), note, velocity.
-        std::function<void(std::uint8_t, std::uint8_t, std::uint8_t)> note;
+        // A short message: status (with its channel), data 1, data 2 (0 for
+        // channel pressure).
+        std::function<void(std::uint8_t, std::uint8_t, std::uint8_t)> message;
         // A keyboard that was connected has gone: the notes it holds will
         // never be released by it.
         std::function<void()> keyboard_gone;

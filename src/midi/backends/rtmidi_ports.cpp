@@ -3,6 +3,7 @@
 #include "midi/backends/jack_watch.h"
 #include "midi/backends/library_noise.h"
 #include "midi/backends/open_codes.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
 #include <cctype>
@@ -35,7 +36,7 @@ std::string_view without_alsa_address(std::string_view name) {
     return name.substr(0, blank);
 }
 
-// JACK gives a second client of the same name a suffix: "Varkelon-01".
+// JACK gives a second client of the same name a suffix: "Варкелон-01".
 bool is_own_client(std::string_view client, std::string_view own) {
     if (client.substr(0, own.size()) != own) {
         return false;
@@ -45,16 +46,6 @@ bool is_own_client(std::string_view client, std::string_view own) {
                             std::all_of(rest.begin() + 1, rest.end(), [](char c) {
                                 return std::isdigit(static_cast<unsigned char>(c)) != 0;
                             }));
-}
-
-int message_length(unsigned status) {
-    switch (status & 0xF0U) {
-    case 0xC0: // program change
-    case 0xD0: // channel pressure
-        return 2;
-    default:
-        return 3;
-    }
 }
 
 } // namespace
@@ -234,11 +225,11 @@ void RtMidiPorts::send(std::uint32_t message) {
     if (out_ == nullptr) {
         return;
     }
-    const unsigned status = message & 0xFFU;
-    if (status < 0x80 || status >= 0xF0) {
+    const ShortMessage m = unpack_short_message(message);
+    if (!is_channel_status(m.status)) {
         return; // only channel messages travel this way
     }
-    const auto length = static_cast<std::size_t>(message_length(status));
+    const auto length = static_cast<std::size_t>(1 + data_byte_count(m.status));
     if (out_->watch) {
         // RtMidi stores each message behind its length, an int.
         if (out_->watch->server_gone() ||
@@ -246,9 +237,7 @@ void RtMidiPorts::send(std::uint32_t message) {
             return;
         }
     }
-    const unsigned char bytes[3] = {static_cast<unsigned char>(status),
-                                    static_cast<unsigned char>((message >> 8) & 0x7F),
-                                    static_cast<unsigned char>((message >> 16) & 0x7F)};
+    const unsigned char bytes[3] = {m.status, data_value(m.data1), data_value(m.data2)};
     try {
         out_->out->sendMessage(bytes, length);
     } catch (const std::exception&) {

@@ -29,7 +29,7 @@ std::vector<OutputPort> offered_ports(RtMidi::Api api, const std::vector<std::st
 class RtMidiPorts {
 public:
     struct Options {
-        std::string client_name = "Varkelon";
+        std::string client_name = "Варкелон";
         std::vector<RtMidi::Api> apis{RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK};
     };
 

@@ -2,6 +2,7 @@
 
 #include "midi/backends/library_noise.h"
 #include "midi/backends/open_codes.h"
+#include "midi/midi_facts.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -49,9 +50,7 @@ void SystemMidi::close() {
 }
 
 std::vector<int> programs_to_keep_loaded(const StyleBytes& style_file) {
-    // What start-up gives channels 14 and 15.
-    constexpr int kLiveChordBassProgram = 34;
-    constexpr int kLiveChordProgram = 51;
+    // What start-up gives the live chord's channels.
     std::vector<int> programs = programs_used_by_styles(style_file);
     programs.push_back(kLiveChordBassProgram);
     programs.push_back(kLiveChordProgram);
@@ -67,7 +66,7 @@ SystemMidi::Options default_system_midi_options(std::vector<int> pinned_programs
     return options;
 }
 
-std::unique_ptr<MidiSystem> make_system_midi(std::vector<int> pinned_programs) {
+std::unique_ptr<SystemMidi> make_system_midi(std::vector<int> pinned_programs) {
     // Before anything touches JACK: a client must never start a server, which
     // stalls for seconds on a machine without one. FluidSynth's JACK audio
     // driver does not ask for that itself, so the environment must. Set here,

@@ -53,6 +53,6 @@ std::vector<int> programs_to_keep_loaded(const StyleBytes& style_file);
 // given programs kept loaded, the default audio output, ALSA and JACK ports.
 SystemMidi::Options default_system_midi_options(std::vector<int> pinned_programs = {});
 
-std::unique_ptr<MidiSystem> make_system_midi(std::vector<int> pinned_programs = {});
+std::unique_ptr<SystemMidi> make_system_midi(std::vector<int> pinned_programs = {});
 
 } // namespace varkelon

@@ -1,4 +1,4 @@
-#include "midi/backends/startup_trace.h"
+#include "adapters/startup_trace.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "midi/early_start_midi.h"
+#include "adapters/early_start_midi.h"
 
 #include <system_error>
 

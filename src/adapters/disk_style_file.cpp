@@ -1,4 +1,4 @@
-#include "app/disk_style_file.h"
+#include "adapters/disk_style_file.h"
 
 #include "engine/style_format.h"
 

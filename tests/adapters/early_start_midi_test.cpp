@@ -1,10 +1,10 @@
 // Start-up's port listing and default open, begun on threads before the
 // program asks: the program must see exactly what it would see without.
 
+#include "adapters/early_start_midi.h"
 #include "app/fakes.h"
 #include "app/program.h"
 #include "core_fixture.h"
-#include "midi/early_start_midi.h"
 #include "midi/recording_midi.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The program on a desktop's sound server: PipeWire with WirePlumber and
+# pipewire-pulse (lib.sh starts them, with a null sink). Reports how the
+# stream is listed, the CPU of the program and the three servers while the
+# first style plays and from 25 s to 35 s after it stopped, the sink's state
+# then, how long the sink takes to run again after the pointer enters the
+# window, and the program's resident memory.
+#   bench/quiet_output.sh [BUILD_DIR] [RUNS]     (defaults: build, 1)
+# CPU is utime + stime (/proc/PID/stat) as a percentage of one core.
+set -euo pipefail
+build=${1:-build}
+runs=${2:-1}
+. "$(dirname "$0")/lib.sh"
+bench_start_xvfb
+bench_start_pipewire
+mkdir -p "$bench_work/home/.config"
+export HOME=$bench_work/home XDG_CONFIG_HOME=$bench_work/home/.config
+hz=$(getconf CLK_TCK)
+
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# SECONDS PID...: "name percent" for each, then the sum.
+cpu() {
+    local s=$1 p
+    shift
+    local -A before
+    for p in "$@"; do before[$p]=$(ticks "$p"); done
+    sleep "$s"
+    local total=0 line=""
+    for p in "$@"; do
+        local pc
+        pc=$(awk -v d=$(($(ticks "$p") - before[$p])) -v hz="$hz" -v s="$s" 'BEGIN {printf "%.2f", 100 * d / hz / s}')
+        line+="$(cat "/proc/$p/comm") $pc, "
+        total=$(awk -v a="$total" -v b="$pc" 'BEGIN {printf "%.2f", a + b}')
+    done
+    echo "${line}together $total % of a core"
+}
+sink_state() { pactl list sinks short | awk '$2 == "null" {print $NF}'; }
+# Button of the main form at LEFT TOP WIDTH HEIGHT twips: clicked.
+click_twips() {
+    xdotool mousemove --sync $((X + ($1 + $3 / 2) / 15)) $((Y + menu_bar + ($2 + $4 / 2) / 15)) click 1
+}
+read -r -a servers <<<"$bench_pipewire_pids"
+
+for ((run = 1; run <= runs; run++)); do
+    xdotool mousemove 0 0
+    log=$bench_work/midi-$run.log
+    VARKELON_MIDI_LOG=$log "$build/bin/varkelon" >/dev/null 2>>"$bench_work/stderr" &
+    pid=$!
+    timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '.' >/dev/null 2>&1 || true
+    sleep 3
+    echo "run $run stream: $(pactl list sink-inputs | grep -E 'application.name|application.icon_name|media.role|media.name' | tr -d '\t' | tr '\n' ' ')"
+    echo "run $run resident memory: $(awk '/VmRSS/ {printf "%.1f MiB", $2 / 1024}' "/proc/$pid/status")"
+    wid=$(xdotool search --onlyvisible --pid "$pid" --name 'Варкелон' | head -1)
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    menu_bar=$((HEIGHT - 5505 / 15)) # the client area is 5505 twips high
+    click_twips 6960 1560 1455 375   # "Аккомпанемент"
+    xdotool windowfocus --sync "$wid" key --delay 80 52 # Z: C major, the style starts
+    sleep 2
+    echo "run $run playing: $(cpu 10 "$pid" "${servers[@]:0:2}"), sink $(sink_state)"
+    click_twips 7320 2040 1095 375 # "Стоп"
+    xdotool mousemove 0 0          # the pointer leaves the window
+    stopped=$(date +%s.%N)
+    sleep 25
+    echo "run $run 25 s after the stop: sink $(sink_state), stream $(pactl list sink-inputs | awk '/Corked/ {print ($2 == "yes" ? "corked" : "running")}')"
+    echo "run $run 25-35 s after the stop: $(cpu 10 "$pid" "${servers[@]:0:2}"), sink $(sink_state)"
+    # The warning: the pointer enters the window. How long until the sink runs.
+    t0=$(date +%s%N)
+    xdotool mousemove --window "$wid" 200 200
+    while [ "$(sink_state)" != RUNNING ]; do
+        [ $(($(date +%s%N) - t0)) -gt 5000000000 ] && break
+        sleep 0.005
+    done
+    echo "run $run pointer in to sink running: $(( ($(date +%s%N) - t0) / 1000000 )) ms (pactl polled every 5 ms)"
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null || true
+    : "$stopped"
+done

@@ -1,0 +1,46 @@
+#pragma once
+
+// The built-in synth's own audio outputs: a stream of a sound server that
+// the synth fills on the server's thread, named and tagged as the program,
+// and able to stop asking for audio while nothing sounds, so the server can
+// suspend its device.
+
+#include <memory>
+#include <string>
+
+namespace varkelon {
+
+// What plays through an output (the synth).
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    // On the output's thread: fills `frames` frames, the left and right
+    // samples every `stride` floats from `left` and `right`. Returns false
+    // while the source sleeps (it then writes silence): an output that can
+    // stop asking for audio does so until resume().
+    virtual bool render(float* left, float* right, int frames, int stride) = 0;
+};
+
+struct AudioStreamInfo {
+    std::string name;      // the application's and the stream's, as a mixer lists it
+    std::string icon_name; // the desktop's icon of the program
+    std::string role;      // the kind of sound, for the server's policies
+    double sample_rate = 48000.0;
+    int period_frames = 256;
+};
+
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default; // no render() runs after it
+    // Any thread's: asks for audio again after render() returned false.
+    virtual void resume() = 0;
+};
+
+// A PulseAudio stream (PipeWire answers as PulseAudio); null when no server
+// answers.
+std::unique_ptr<AudioOutput> open_pulse_output(const AudioStreamInfo& info, AudioSource& source);
+// A JACK client, its two ports connected to the system's playback ports;
+// null without a running server or at another sample rate than asked.
+std::unique_ptr<AudioOutput> open_jack_output(const AudioStreamInfo& info, AudioSource& source);
+
+} // namespace varkelon
