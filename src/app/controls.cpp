@@ -77,8 +77,8 @@ ControlModel::ControlModel(std::vector<Control> controls)
         filled[slot] = true;
         position_[slot] = static_cast<std::uint16_t>(i);
     }
-    for (std::size_t slot = 0; slot < filled.size(); ++slot) {
-        if (!filled[slot]) {
+    for (const bool f : filled) {
+        if (!f) {
             throw std::logic_error("a control of the table is missing");
         }
     }

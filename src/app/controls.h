@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -44,21 +45,20 @@ enum class Ctl : std::uint8_t {
 #undef VARKELON_CTL_ENUM
 };
 
+// The number of members of each control array, in table order; 0 for a
+// single control.
+inline constexpr int kCtlMembers[] = {
+#define VARKELON_CTL_MEMBERS(name, members) members,
+    VARKELON_FORM1_CONTROLS(VARKELON_CTL_MEMBERS)
+#undef VARKELON_CTL_MEMBERS
+};
+
 // How many controls (and control arrays) the table lists.
-inline constexpr int kCtlCount = 0
-#define VARKELON_CTL_PLUS_ONE(name, members) +1
-    VARKELON_FORM1_CONTROLS(VARKELON_CTL_PLUS_ONE)
-#undef VARKELON_CTL_PLUS_ONE
-    ;
+inline constexpr int kCtlCount = static_cast<int>(std::size(kCtlMembers));
 
 // The number of members of a control array; 0 for a single control.
 constexpr int member_count(Ctl c) {
-    constexpr int kMembers[] = {
-#define VARKELON_CTL_MEMBERS(name, members) members,
-        VARKELON_FORM1_CONTROLS(VARKELON_CTL_MEMBERS)
-#undef VARKELON_CTL_MEMBERS
-    };
-    return kMembers[static_cast<std::size_t>(c)];
+    return kCtlMembers[static_cast<std::size_t>(c)];
 }
 
 // The name of a control as scripts and the view write it: Command2, key.

@@ -346,7 +346,7 @@ private:
     };
     struct MidiHeld {
         MidiRole role = MidiRole::None;
-        std::int8_t key = -1;
+        std::int16_t key = -1;
     };
     std::array<MidiHeld, 128> midi_held_{};
     std::bitset<128> chord_zone_;   // chord-zone notes held

@@ -13,30 +13,30 @@ namespace {
 
 struct Act {
     DemoOp op;
-    std::int8_t value;
-    std::int8_t mask;
+    std::uint8_t value;
+    std::uint8_t mask;
 };
 
 constexpr Act press(int k) {
-    return {DemoOp::Press, static_cast<std::int8_t>(k), 0};
+    return {DemoOp::Press, static_cast<std::uint8_t>(k), 0};
 }
 constexpr Act press_lowered(int k) {
-    return {DemoOp::PressLowered, static_cast<std::int8_t>(k), 0};
+    return {DemoOp::PressLowered, static_cast<std::uint8_t>(k), 0};
 }
 constexpr Act release(int k) {
-    return {DemoOp::Release, static_cast<std::int8_t>(k), 0};
+    return {DemoOp::Release, static_cast<std::uint8_t>(k), 0};
 }
 constexpr Act chord(int k, int mask = 0) {
-    return {DemoOp::Chord, static_cast<std::int8_t>(k), static_cast<std::int8_t>(mask)};
+    return {DemoOp::Chord, static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(mask)};
 }
 constexpr Act restart_pattern() {
     return {DemoOp::RestartPattern, 0, 0};
 }
 constexpr Act percussion(int note) {
-    return {DemoOp::Percussion, static_cast<std::int8_t>(note), 0};
+    return {DemoOp::Percussion, static_cast<std::uint8_t>(note), 0};
 }
 constexpr Act half_percussion(int note) {
-    return {DemoOp::HalfPercussion, static_cast<std::int8_t>(note), 0};
+    return {DemoOp::HalfPercussion, static_cast<std::uint8_t>(note), 0};
 }
 constexpr Act stop() {
     return {DemoOp::Stop, 0, 0};

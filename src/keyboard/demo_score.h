@@ -22,8 +22,8 @@ enum class DemoOp : std::uint8_t {
 struct DemoAction {
     std::int16_t step; // the value of demo_step after its increase
     DemoOp op;
-    std::int8_t value; // the key, or the drum note
-    std::int8_t mask;  // modifier mask of a chord key
+    std::uint8_t value; // the key, or the drum note
+    std::uint8_t mask;  // modifier mask of a chord key
 };
 
 // In step order; the actions of one step in the order they happen.

@@ -63,7 +63,7 @@ void Form1::midi_note(int status, int data1, int data2, int mask) {
             send_short_message(status_byte(kNoteOn, kSoloChannel), note, velocity);
             return;
         }
-        held = {MidiRole::Key, static_cast<std::int8_t>(k)};
+        held = {MidiRole::Key, static_cast<std::int16_t>(k)};
         r.key_index = static_cast<std::int16_t>(k);
         r.shift_state = static_cast<std::int16_t>(mask);
         touch_velocity_ = velocity;

@@ -53,7 +53,7 @@ QColor blend(const QColor& a, const QColor& b, double t) {
 QPalette piano_palette() {
     // Qt derives the rest from the button colour: Light is white, the
     // texts black, the bevel's shades grey.
-    return QPalette(QColor(239, 239, 239));
+    return {QColor(239, 239, 239)};
 }
 
 double contrast_ratio(const QColor& a, const QColor& b) {

@@ -103,7 +103,7 @@ public:
     };
 
     explicit BuiltinSynth(Options options);
-    ~BuiltinSynth();
+    ~BuiltinSynth() override;
     BuiltinSynth(const BuiltinSynth&) = delete;
     BuiltinSynth& operator=(const BuiltinSynth&) = delete;
 

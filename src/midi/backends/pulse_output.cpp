@@ -10,6 +10,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <utility>
 
 namespace varkelon {
 
@@ -21,7 +22,8 @@ constexpr int kRealtimePriority = 60;
 
 class PulseOutput final : public AudioOutput {
 public:
-    PulseOutput(const AudioStreamInfo& info, AudioSource& source) : info_(info), source_(source) {}
+    PulseOutput(AudioStreamInfo info, AudioSource& source)
+        : info_(std::move(info)), source_(source) {}
     ~PulseOutput() override;
     PulseOutput(const PulseOutput&) = delete;
     PulseOutput& operator=(const PulseOutput&) = delete;

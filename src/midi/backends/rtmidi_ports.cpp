@@ -229,7 +229,7 @@ void RtMidiPorts::send(std::uint32_t message) {
     if (!is_channel_status(m.status)) {
         return; // only channel messages travel this way
     }
-    const auto length = static_cast<std::size_t>(1 + data_byte_count(m.status));
+    const std::size_t length = 1 + static_cast<std::size_t>(data_byte_count(m.status));
     if (out_->watch) {
         // RtMidi stores each message behind its length, an int.
         if (out_->watch->server_gone() ||
