@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timing at the audio output of the real program: Program and ProgramView on
 // the Qt event loop, the system's MIDI outputs with the built-in synth playing
 // into a JACK server, and a JACK client of this process recording what the

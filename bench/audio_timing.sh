@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Timing at the audio output of the real program, sent at once (latency 0)
 # and time-stamped, each under a JACK server of its own with the dummy driver
 # (the machine has no sound card; ALSA's null device would make FluidSynth's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for start-up: a bare Qt Widgets window as big as ours, with
 // as many widgets of the same stock kinds (95: 37 keys, 22 push buttons,
 // 6 frames, 16 labels, 10 pictures, 3 scroll bars, a line edit) and a menu

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CPU of the real program over 10 s: stopped (window shown, the built-in synth
 # open and rendering into a JACK server), then while the first style plays
 # with the accompaniment on (started as a user would, by xdotool: a click on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key to MIDI send in the real program while the rhythm plays: Program and
 // ProgramView on the Qt event loop, the window shown and repainting (run it
 // on an X server to have it drawn as on a desktop), the system's MIDI

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Key to MIDI send in the real program while the busiest style plays and the
 # window repaints on an X server (see key_latency.cpp), idle and with one
 # core kept busy.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loudness of the built-in synth's output: renders a Standard MIDI File
 // that varkelon-sim wrote (--smf, one tick a millisecond) through the synth
 // as the program sets it up, gain and limiter included, and prints the peak

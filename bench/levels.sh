@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Peak and RMS levels of the built-in synth's output (gain and limiter as the
 # program sets them), for the demonstration at the start's levels and for the
 # loudest case. varkelon-sim plays each script of bench/levels/ and writes the

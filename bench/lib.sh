@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the benchmark scripts: a private X server and a private JACK
 # server for the program under test, stopped when the script exits.
 #   . "$(dirname "$0")/lib.sh"; bench_start_xvfb; bench_start_jack

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of a program as the user sees it: from the moment it is launched
 // to the moment the X server maps its first top-level window, and then its
 // resident memory.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program on a desktop's sound server: PipeWire with WirePlumber and
 # pipewire-pulse (lib.sh starts them, with a null sink). Reports how the
 # stream is listed, the CPU of the program and the three servers while the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rhythm's timing in the real program: the real Program and ProgramView
 // on the real Qt event loop, the system's MIDI outputs (the built-in synth),
 // the window shown and repainting what a tick repaints. The rhythm is started

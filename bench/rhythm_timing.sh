@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The rhythm's timing in the real program, at tick intervals of 50, 125 and
 # 250 ms, with the machine idle and with one core kept busy.
 #

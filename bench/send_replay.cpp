@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long one send() to the built-in synthesizer keeps the event loop busy:
 // replays a stream of packed messages at the pace of the rhythm timer and
 // times every send on this one thread, as the program's event loop would.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The longest single send() to the built-in synthesizer while the rhythm
 # plays, with and without the styles' programs pinned: replays a message
 # stream into the synth playing to a JACK server with the dummy driver (the

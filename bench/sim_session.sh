@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A real session's message stream for bench/send_replay.sh, from varkelon-sim:
 # start, the rhythm started, accompaniment on with a chord held, then a bar
 # of every style while the style arrows step 1 -> 7 and back to 1, so every

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up of the real program: time from launch to the window shown and to
 # the SoundFont loaded, and the resident memory once both have happened.
 #

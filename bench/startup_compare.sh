@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up side by side: the program, a bare Qt window with as many widgets
 # (bench_bare_window) and, when installed, a peer virtual keyboard (vmpk),
 # launched in turn on one X server, idle and with one core kept busy.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message stream of a session that plays a bar of every style and makes
 // every style change, with the accompaniment on, written the way
 // varkelon-sim prints what it sends ("midi 0x%08X" a line), for send_replay.

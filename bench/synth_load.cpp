@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in synthesizer alone: how long its SoundFont takes to load off
 // the caller's thread, what the process holds in memory afterwards, and how
 // long a program change keeps the caller busy (reading that program's

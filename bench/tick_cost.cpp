@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of one rhythm tick in the core, for callgrind: plays style STYLE
 // in accompaniment (C major) for one bar, then runs tick TICK of the second
 // bar with instrumentation on. Everything before it runs uninstrumented, so

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Callgrind instructions of every rhythm tick of every style (second bar, in
 # C major with the accompaniment on), and the busiest tick of each style:
 #   bench/tick_cost.sh BUILD_DIR [STYLE_FILE]

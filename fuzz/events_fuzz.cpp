@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the core with arbitrary sequences of user events and timer ticks and
 // checks what must always hold: nothing crashes, every message sent is a
 // valid short message, and every key shows one of its seven colours.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instrument entry's number reader on any text: it must end, and give a
 // number or an infinity, never NaN.
 

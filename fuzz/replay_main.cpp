@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target over the files given on the command line, and over every
 // file in the folders given, so the corpus serves as a regression test
 // without a fuzzing engine.

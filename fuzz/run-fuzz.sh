@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fuzzes one target for a while: run-fuzz.sh BUILD_DIR/bin/fuzz-NAME SECONDS WORK_DIR
 # New inputs go to WORK_DIR/corpus, beside the checked-in seeds of
 # fuzz/corpus/NAME (left as they are); a crash, leak or hang leaves its input

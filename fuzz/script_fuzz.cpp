@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varkelon-sim's script reader on any text: the whole simulator runs it. It
 // must not crash, must end with status 0 or 2, and everything it prints as
 // sent must be a valid short message.

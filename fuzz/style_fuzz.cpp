@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as the style data file, made to pass the start-up checks, then
 // played for many bars in random chords, levels, styles and tempos and with
 // the demonstration: nothing may crash or hang, every message sent must be a

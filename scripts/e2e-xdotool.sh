@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end check of the real program: it runs under Xvfb with a log of
 # every MIDI message it sends (VARKELON_MIDI_LOG), xdotool plays physical keys
 # by their X11 keycodes on US, Russian and German layouts, holds a key past

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced: starts an installed varkelon headless and waits for its window.
 #
 #   start_headless BINARY SCRATCH_DIR    returns 0 once the window has shown

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the whole demonstration to audio and measures it: varkelon-sim plays
 # it on the virtual clock into a Standard MIDI File, FluidSynth renders that
 # with the GM SoundFont, sox reports length and levels, and the MIDI file is

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders every shipped style through FluidSynth and measures it with sox, so
 # that the styles can be compared by ear and by number.
 #

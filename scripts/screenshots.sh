@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Pictures of the real program under Xvfb, for the README and for looking at
 # the window at other scale factors and under a dark desktop theme:
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "adapters/disk_style_file.h"
 
 #include "engine/style_format.h"

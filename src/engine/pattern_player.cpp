@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pattern player: one tick of the current style's bar on every tick of
 // the rhythm timer, its accompaniment moved to the chord the user holds.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the style data file, and applying the style the user chose.
 
 #include "app/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tempo display and the rhythm timer's interval.
 
 #include "app/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When the rhythm plays and when the accompaniment sounds: "Старт"/"Стоп",
 // "Синхростарт", "Аккомпанемент", and the hook of the chord keys.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The names of the 128 General MIDI programs as the instrument panel shows
 // them: one home for the table.
 

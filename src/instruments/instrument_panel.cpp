@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Инструмент" panel: the solo instrument's number and name, the arrows,
 // "В начало", and the entry of a number by hand.
 

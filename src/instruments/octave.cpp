@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The octave slider and the instrument preview.
 
 #include "app/main_window.h"

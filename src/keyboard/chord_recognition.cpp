@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chords are matched on pitch classes, so octaves, doublings and inversions
 // do not matter; only the bass (the lowest note) breaks a tie.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Демо": the piece plays itself through the keys, one step per rhythm tick,
 // and gives the user's style, instrument, octave and mode back at the end.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The score of the demonstration: a melody over style 4 with chord changes in
 // C# minor, A, B and E major, ending with a drum fill.
 

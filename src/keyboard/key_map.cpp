@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The computer keyboard as two small piano keyboards, the mouse on the keys,
 // and the note names of the key tooltips.
 

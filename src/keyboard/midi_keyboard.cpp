@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A MIDI keyboard plays like a hardware arranger. In accompaniment mode the
 // notes below the split (the note of key(12)) are the chord zone, read
 // together as a fingered chord; every other note plays the solo voice over

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a press and a release of one virtual key do: the solo note, the
 // hand-over to chord entry, and the key colours, which are read back.
 

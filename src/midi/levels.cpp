@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three volume levels and the velocity rule of every kind of note.
 
 #include "app/main_window.h"

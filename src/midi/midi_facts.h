@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The MIDI facts the program relies on, each named once: the kinds of channel

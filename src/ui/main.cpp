@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program entry: the real ports, the start of the program, the windows.
 
 #include "adapters/disk_style_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/secondary_windows.h"
 
 #include "app/layout.h"

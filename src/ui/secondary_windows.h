@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The help window and the about window: fixed texts, a "Закрыть" button, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/x11_auto_repeat.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The style data file on disk: reading it as the start-up check does, and
 // where the program looks for it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up's port listing and default open, begun on threads before the
 // program asks: the program must see exactly what it would see without.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bad input, one table: each row is an input the program may meet and the
 // reaction it must show. Damaged files (missing, 1615 or 1617 bytes, a byte
 // changed) and a single style outside the file have their own tests in

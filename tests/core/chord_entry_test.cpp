@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live chord of the twelve left keys in accompaniment mode.
 
 #include "core_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fingered chords read from the held notes of the chord zone.
 
 #include "keyboard/chord_recognition.h"

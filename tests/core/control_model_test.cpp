@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control model: control names, the keyboard's geometry and stacking, and
 // which control an input event reaches.
 

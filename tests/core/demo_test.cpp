@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demonstration with the shipped styles: what chosen steps send, the end
 // that gives everything back, a stop or a restart at any step.
 

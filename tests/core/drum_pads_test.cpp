@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight drum pads: mouse and function keys, the note of each pad, and the
 // colour that shows a strike.
 

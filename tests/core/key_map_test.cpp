@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The computer keyboard as two piano keyboards, the function keys, the mouse
 // on the keys, and the key tooltips.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number a typed instrument entry begins with.
 
 #include "instruments/leading_number.h"

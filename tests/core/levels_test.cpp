@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three volume sliders and the velocity rule of each kind of note.
 
 #include "core_fixture.h"

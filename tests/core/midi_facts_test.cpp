@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The named MIDI facts against the bytes on the wire, and the note rules that
 // the player, the style checker and the style compiler share.
 

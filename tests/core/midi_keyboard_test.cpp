@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A MIDI keyboard: what the golden scripts leave out, the gathering of a
 // chord at its edges, the pedal at the demonstration's own end, and sessions
 // that never see a MIDI keyboard.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI output port: the device menu, choosing and opening a port, what
 // reaches the old port before it closes, and the packing of short messages.
 

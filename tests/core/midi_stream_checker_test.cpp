@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stream checker that the soak and the fuzz targets rely on: if it
 // missed a bad byte or a hanging note, they would pass on a faulty core.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A press and a release of one virtual key: the solo note, the messages of the
 // release, and the key colours that the release reads back.
 

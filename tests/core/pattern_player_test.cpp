@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pattern player on style files built byte by byte: the files here break
 // limits that the style compiler would refuse, so they show what the player
 // does when a file is not what it should be.

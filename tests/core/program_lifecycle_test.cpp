@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program start: the style data file check, the window positions, and when the
 // program ends.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seven shipped styles played through the whole program in every chord
 // the chord keys can make (12 roots, modifier masks 0 to 7): what reaches the
 // MIDI port must be playable on any General MIDI synthesizer, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Long use: a seeded random session of user actions over every control of the
 // main window, with timer ticks in between, run through the core while a
 // stream checker follows the port. Nothing may crash, every message must be a

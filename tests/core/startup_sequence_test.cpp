@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state in which the main window's Load leaves every panel, and what it
 // sends on the way.
 

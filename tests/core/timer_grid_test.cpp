@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tick grid of a model timer: ticks fall on start + n x interval however
 // late the host delivers them.
 

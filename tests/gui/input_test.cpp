@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keys and mouse reach the core as the platform delivers them: by physical
 // key on any layout, with key preview, auto-repeat and focus loss handled.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window shows the control model: every control at its place, with
 // its caption, colours and stacking as the model has them.
 

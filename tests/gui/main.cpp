@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest with one QApplication for all the widget tests.
 
 #include <QApplication>

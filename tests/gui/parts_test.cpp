@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view's smaller parts: drawn bitmaps, timers, message boxes, the MIDI log.
 
 #include "app/fakes.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real window pairs every press with its release, and a held computer
 # key sustains, with the X server's key repeat on at its usual pace:
 #  - "Назад", which hides itself when pressed, still gets the release of the

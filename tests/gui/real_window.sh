@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the tests of the real program in a real X window: sourced, not
 # run. It gives a private Xvfb, a private home (fresh settings, the built-in
 # synth playing into ALSA's null device), the program with a log of every

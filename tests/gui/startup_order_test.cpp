@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window is built while the program starts, and shown after: it must look
 // as one built after the start, and nothing the user does before it is shown
 // may reach the program.

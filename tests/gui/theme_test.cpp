@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window under a light and a dark desktop palette: the keys keep their
 // exact colours, every text, the arrows and the sliders' thumbs stand out
 // from what they are drawn on.

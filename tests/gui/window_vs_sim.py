@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The real window sends exactly what the core sends.
 
 A seeded sequence of real input actions is played into the program under Xvfb

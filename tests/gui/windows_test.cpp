@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three windows' lives: help and about following their state, positions
 // kept and mended, closing and ending.
 

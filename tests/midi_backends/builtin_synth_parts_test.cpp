@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in synth's parts that need no FluidSynth and no audio: the
 // rendering front, the timed queue, what is kept during the SoundFont's
 // load, and which presets stay loaded. Time here is numbers handed in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/backends/builtin_synth.h"
 #include "midi/backends/builtin_synth_fluid.h"
 #include "midi/backends/open_codes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program plays into a JACK MIDI port of another client. The test runs
 // its own JACK server with the dummy driver under a name of its own, so it
 // needs no sound card and disturbs no server of the user's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as it runs, on JACK: the Qt window and its timers, the MIDI
 // keyboard input port and the JACK output, wired as the program entry wires
 // them. A JACK MIDI keyboard of the test's own strikes C-E♭-G together in

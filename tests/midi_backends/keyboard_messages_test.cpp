@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the input port passes on from a MIDI keyboard, from an ALSA sequencer
 // event or from the bytes of a JACK MIDI event. No sequencer is needed: the
 // events are built here as the sequencer would deliver them.

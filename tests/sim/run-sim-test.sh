@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one varkelon-sim script and compares its output with the expected
 # output beside it (NAME.sim -> NAME.out).
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/style_format.h"
 #include "support/style_bytes.h"
 

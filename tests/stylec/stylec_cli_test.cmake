@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs stylec the way a developer does and checks exit status and output.
 # -DMODE=rebuild|check|roundtrip|breach -DSTYLEC=... -DDATA_DIR=... -DWORK_DIR=... -DFIXTURES=...
 set(shipped ${DATA_DIR}/brelmonddat1.dat)

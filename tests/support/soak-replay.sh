@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The soak's scripts are its reproductions: a seed's script run through
 # varkelon-sim must send exactly what the soak saw the core send.
 #   soak-replay.sh CORE_TESTS VARKELON_SIM WORK_DIR SEED

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stylec: compiles the readable style source into the style data file,
 // checks a style data file against the limits of its format, and dumps a
 // file back into source.

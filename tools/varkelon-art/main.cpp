@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varkelon-art: writes the pictures derived from the program's code.
 //
 //   varkelon-art icons DIR           DIR/hicolor/NxN/apps/varkelon.png, every installed size

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varkelon-sim: runs the whole system headless from a script on standard
 // input and prints what it does. See README.md for the commands.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // FluidSynth as the built-in synth uses it: the settings, the synth, the

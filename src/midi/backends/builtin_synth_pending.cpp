@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/backends/builtin_synth_pending.h"
 
 #include "midi/midi_port.h"

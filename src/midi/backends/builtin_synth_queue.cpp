@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/backends/builtin_synth_queue.h"
 
 #include <algorithm>

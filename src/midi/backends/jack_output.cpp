@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synth's JACK client: two ports, filled in the server's process
 // callback. A JACK server never suspends its device; a sleeping synth
 // only writes silence, which costs next to nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Guards sends to a JACK port through RtMidi. RtMidi 5 passes each message

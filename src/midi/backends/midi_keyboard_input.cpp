@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/backends/midi_keyboard_input.h"
 
 #include "midi/backends/midi_keyboard_messages.h"

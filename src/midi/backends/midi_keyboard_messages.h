@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the input port passes on from a MIDI keyboard: notes, controllers,

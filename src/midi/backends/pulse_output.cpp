@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synth's stream on a PulseAudio server, through the asynchronous API:
 // the server's requests are answered on the threaded main loop's thread,
 // and corking the stream tells the server that nothing will play, so it can

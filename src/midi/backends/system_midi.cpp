@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/backends/system_midi.h"
 
 #include "midi/backends/library_noise.h"

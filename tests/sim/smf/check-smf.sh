@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # varkelon-sim --smf writes what was sent as a Standard MIDI File, one tick
 # per millisecond of the virtual clock; compares its bytes with the expected dump.
 set -euo pipefail
