@@ -57,84 +57,13 @@ def px(twips):
 
 
 # ---------------------------------------------------------------- the layout
-# The main window's controls in stacking order, as the layout table has them
-# (twips, relative to their container). Kinds: frame, label, picture, button
-# (a push button), key, slider, text.
+# The main window's controls in stacking order, as varkelon-sim reports them
+# from the layout table (twips, relative to their container). Kinds: frame,
+# label, picture, button (a push button), key, slider, text.
 
-FRAMES = {  # name: (left, top, width, height)
-    "Frame2": (240, 0, 2175, 975),
-    "Frame1": (2520, 0, 3135, 1095),
-    "Frame3": (5760, 0, 2175, 735),
-    "Frame4": (5760, 720, 2175, 615),
-    "Frame7": (240, 960, 2175, 1455),
-    "Frame5": (120, 4440, 8655, 975),
-}
-
-
-def digits(name, container, top):
-    return [(f"{name}({i})", "picture", container, (left, top, 255, 255))
-            for i, left in ((2, 1200), (1, 960), (0, 720))]
-
-
-def keys():
-    whites, blacks = [], []
-    white_count = 0
-    for k in range(37):
-        black = k % 12 in (1, 3, 6, 8, 10)
-        if not black:
-            white_count += 1
-        white_left = 480 + 360 * (white_count - (0 if black else 1))
-        if black:
-            blacks.append((f"key({k})", "key", "Form1", (white_left - 120, 2520, 255, 1095)))
-        else:
-            whites.append((f"key({k})", "key", "Form1", (white_left, 2520, 375, 1815)))
-    return whites + blacks
-
-
-PADS = [(120, 615), (840, 975), (1920, 975), (3000, 975), (4080, 855), (5040, 1215),
-        (6360, 1215), (7680, 855)]
-
-CONTROLS = (
-    [("Frame2", "frame", "Form1", FRAMES["Frame2"]),
-     ("Label1", "label", "Frame2", (120, 240, 1935, 255)),
-     ("Command1(0)", "button", "Frame2", (120, 600, 495, 300))]
-    + digits("Picture1", "Frame2", 600)
-    + [("Command1(1)", "button", "Frame2", (1560, 600, 495, 300)),
-       ("Frame1", "frame", "Form1", FRAMES["Frame1"]),
-       ("Label4", "label", "Frame1", (120, 240, 2895, 255)),
-       ("Command4(0)", "button", "Frame1", (120, 600, 495, 375))]
-    + digits("Picture3", "Frame1", 600)
-    + [("Text1", "text", "Frame1", (720, 600, 735, 330)),
-       ("Command4(1)", "button", "Frame1", (1560, 600, 495, 375)),
-       ("Command9", "button", "Frame1", (1560, 600, 495, 255)),
-       ("Command10", "button", "Frame1", (2160, 600, 855, 255)),
-       ("Frame3", "frame", "Form1", FRAMES["Frame3"]),
-       ("Command5(0)", "button", "Frame3", (120, 240, 495, 375))]
-    + digits("Picture2", "Frame3", 240)
-    + [("Command5(1)", "button", "Frame3", (1560, 240, 495, 375)),
-       ("Frame4", "frame", "Form1", FRAMES["Frame4"]),
-       ("HScroll1", "slider", "Form1", (5880, 960, 1935, 255)),
-       ("Frame7", "frame", "Form1", FRAMES["Frame7"]),
-       ("Label3", "label", "Frame7", (720, 240, 975, 255)),
-       ("HScroll2", "slider", "Frame7", (120, 480, 1935, 135)),
-       ("Label5", "label", "Frame7", (240, 600, 1695, 255)),
-       ("HScroll3", "slider", "Frame7", (120, 840, 1935, 135)),
-       ("Label9", "label", "Frame7", (480, 960, 1095, 255)),
-       ("HScroll4", "slider", "Frame7", (120, 1200, 1935, 135)),
-       ("Picture7", "picture", "Form1", (2520, 1200, 3150, 1170)),
-       ("Command15", "button", "Form1", (6000, 1560, 855, 375)),
-       ("Command7", "button", "Form1", (6960, 1560, 1455, 375)),
-       ("Command3", "button", "Form1", (6000, 2040, 1215, 375)),
-       ("Command2", "button", "Form1", (7320, 2040, 1095, 375)),
-       ("Picture4", "picture", "Form1", (120, 2880, 255, 1215)),
-       ("Picture5", "picture", "Form1", (8520, 2880, 255, 1215))]
-    + keys()
-    + [("Frame5", "frame", "Form1", FRAMES["Frame5"]),
-       ("Label2", "label", "Frame5", (240, 240, 8055, 255))]
-    + [(f"Command17({i})", "button", "Frame5", (left, 480, width, 300))
-       for i, (left, width) in enumerate(PADS)]
-    + [("Command27", "button", "Form1", (4680, 600, 735, 255))]
-)
+KINDS = {"Frame": "frame", "Label": "label", "PictureBox": "picture",
+         "CommandButton": "button", "CheckBox": "key", "HScrollBar": "slider",
+         "TextBox": "text"}
 
 # Controls with mouse press and release handlers of their own.
 MOUSE_CONTROLS = re.compile(r"^(key|Command17|Command1|Command4|Command10|Command9|Command27)\b")
@@ -148,12 +77,12 @@ SLIDERS = ["HScroll1", "HScroll2", "HScroll3", "HScroll4"]
 
 
 class Control:
-    def __init__(self, name, kind, container, rect):
+    def __init__(self, name, kind, container, rect, frames):
         self.name, self.kind, self.container = name, kind, container
         left, top, width, height = rect
         x0 = y0 = 0
         if container != "Form1":
-            x0, y0 = px(FRAMES[container][0]), px(FRAMES[container][1])
+            x0, y0 = px(frames[container][0]), px(frames[container][1])
         self.x, self.y = x0 + px(left), y0 + px(top)
         self.w, self.h = px(width), px(height)
         if kind == "picture" and name.startswith("Picture") and self.w == 17:
@@ -165,9 +94,33 @@ class Control:
                 and self.y - margin <= y < self.y + self.h + margin)
 
 
-LAYOUT = [Control(*c) for c in CONTROLS]
-BY_NAME = {c.name: c for c in LAYOUT}
-CLIENT_W, CLIENT_H = px(8865), px(5505)
+LAYOUT, BY_NAME = [], {}
+CLIENT_W = CLIENT_H = 0
+
+
+def load_layout(sim_exe):
+    """Asks varkelon-sim for the window's client size and its controls."""
+    global CLIENT_W, CLIENT_H
+    out = subprocess.run([sim_exe], input="get layout\n", capture_output=True, text=True,
+                         check=True, timeout=30).stdout
+    rows, frames = [], {}
+    for line in out.splitlines():
+        if ".Layout = " not in line:
+            continue
+        name, value = line.split(".Layout = ")
+        kind, container, *rect = value.split()
+        rect = tuple(int(v) for v in rect)
+        if kind == "Form":
+            CLIENT_W, CLIENT_H = px(rect[2]), px(rect[3])
+            continue
+        if kind == "Frame":
+            frames[name] = rect
+        rows.append((name, KINDS[kind], container, rect))
+    if not rows or not CLIENT_W:
+        raise RuntimeError(f"varkelon-sim gave no layout: {out!r}")
+    LAYOUT[:] = [Control(*row, frames) for row in rows]
+    BY_NAME.clear()
+    BY_NAME.update((c.name, c) for c in LAYOUT)
 
 
 def hit(state, x, y):
@@ -784,6 +737,7 @@ def main():
     window = sim = player = None
     problem = None
     try:
+        load_layout(os.path.join(args.bin, "varkelon-sim"))
         sim = Sim(os.path.join(args.bin, "varkelon-sim"))
         window = Window(os.path.join(args.bin, "varkelon"), work)
         got = window.wait_lines(len(sim.messages), 20)

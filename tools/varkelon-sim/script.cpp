@@ -402,10 +402,14 @@ bool Simulator::get(const std::vector<Token>& t, std::string& error) {
     if (t.size() != 2 || t[1].quoted) {
         return false;
     }
+    const std::string& target = t[1].text;
+    if (target == "layout") { // the table's, so known before the start and after the end
+        print_layout();
+        return true;
+    }
     if (program_->ended()) {
         return true;
     }
-    const std::string& target = t[1].text;
     if (target.find('.') != std::string::npos) {
         return get_property(target, error);
     }
@@ -487,6 +491,10 @@ bool Simulator::get_property(const std::string& target, std::string& error) {
             value = std::to_string(c->left);
         } else if (prop == "Top") {
             value = std::to_string(c->top);
+        } else if (prop == "Width") {
+            value = std::to_string(c->width);
+        } else if (prop == "Height") {
+            value = std::to_string(c->height);
         } else {
             error = "no property " + prop + " of " + object;
             return false;
@@ -494,6 +502,51 @@ bool Simulator::get_property(const std::string& target, std::string& error) {
     }
     out_ << target << " = " << value << '\n';
     return true;
+}
+
+namespace {
+
+const char* kind_name(ControlKind kind) {
+    switch (kind) {
+    case ControlKind::CommandButton:
+        return "CommandButton";
+    case ControlKind::CheckBox:
+        return "CheckBox";
+    case ControlKind::Label:
+        return "Label";
+    case ControlKind::Frame:
+        return "Frame";
+    case ControlKind::PictureBox:
+        return "PictureBox";
+    case ControlKind::TextBox:
+        return "TextBox";
+    case ControlKind::HScrollBar:
+        return "HScrollBar";
+    case ControlKind::Timer:
+        return "Timer";
+    case ControlKind::MenuTitle:
+        return "MenuTitle";
+    case ControlKind::MenuItem:
+        return "MenuItem";
+    }
+    return "?";
+}
+
+} // namespace
+
+// The controls on the main window's face in stacking order, so that a test
+// driving the real window aims at them without a copy of the layout table.
+void Simulator::print_layout() {
+    out_ << "Form1.Layout = Form - 0 0 " << kForm1ClientWidth << ' ' << kForm1ClientHeight << '\n';
+    for (const Control& c : program_->form1().controls.all()) {
+        if (c.kind == ControlKind::MenuTitle || c.kind == ControlKind::MenuItem ||
+            c.kind == ControlKind::Timer) {
+            continue;
+        }
+        out_ << c.id.to_string() << ".Layout = " << kind_name(c.kind) << ' '
+             << (c.container ? std::string(control_name(*c.container)) : std::string("Form1"))
+             << ' ' << c.left << ' ' << c.top << ' ' << c.width << ' ' << c.height << '\n';
+    }
 }
 
 // A format-0 Standard MIDI File with one tick per millisecond of the virtual clock.

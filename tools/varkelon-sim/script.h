@@ -53,6 +53,7 @@ public:
 private:
     bool execute(const std::vector<Token>& t, std::string& error);
     bool get(const std::vector<Token>& t, std::string& error);
+    void print_layout();
     bool get_property(const std::string& target, std::string& error);
     void deliver_tick(TimerId which);
     void sync_timers();
