@@ -4,6 +4,7 @@
 #include "adapters/startup_trace.h"
 #include "midi/backends/builtin_synth_fluid.h"
 #include "midi/backends/open_codes.h"
+#include "midi/midi_facts.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -248,30 +249,30 @@ void BuiltinSynth::arm_clock() {
 
 void BuiltinSynth::apply(std::uint32_t message) {
     fluid_synth_t* synth = fluid_->synth();
-    const int status = static_cast<int>(message & 0xFFU);
-    const int channel = status & 0x0F;
-    const int data1 = static_cast<int>((message >> 8) & 0x7FU);
-    const int data2 = static_cast<int>((message >> 16) & 0x7FU);
-    switch (status & 0xF0) {
-    case 0x80:
+    const ShortMessage m = unpack_short_message(message);
+    const int channel = channel_index(m.channel());
+    const int data1 = data_value(m.data1);
+    const int data2 = data_value(m.data2);
+    switch (m.kind()) {
+    case kNoteOff:
         fluid_synth_noteoff(synth, channel, data1);
         break;
-    case 0x90:
+    case kNoteOn:
         fluid_synth_noteon(synth, channel, data1, data2); // velocity 0 ends the note
         break;
-    case 0xA0:
+    case kKeyPressure:
         fluid_synth_key_pressure(synth, channel, data1, data2);
         break;
-    case 0xB0:
+    case kControlChange:
         fluid_synth_cc(synth, channel, data1, data2);
         break;
-    case 0xC0:
+    case kProgramChange:
         fluid_synth_program_change(synth, channel, data1);
         break;
-    case 0xD0:
+    case kChannelPressure:
         fluid_synth_channel_pressure(synth, channel, data1);
         break;
-    case 0xE0:
+    case kPitchBend:
         fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
         break;
     default: // not a channel message
@@ -299,7 +300,7 @@ void BuiltinSynth::close() {
         {
             const std::lock_guard reading(sample_read_mutex_);
             for (const TimedQueue::Timed& t : waiting) {
-                if ((t.message & 0xF0U) != 0x90) {
+                if (unpack_short_message(t.message).kind() != kNoteOn) {
                     apply(t.message);
                 }
             }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/backends/builtin_synth_pending.h"
 
+#include "midi/midi_facts.h"
 #include "midi/midi_port.h"
 
 #include <algorithm>
@@ -8,25 +9,24 @@
 namespace varkelon {
 
 void PendingState::record(std::uint32_t message) {
-    const unsigned status = message & 0xFFU;
-    const unsigned kind = status & 0xF0U;
-    const unsigned channel = status & 0x0FU;
-    const unsigned data1 = (message >> 8) & 0x7FU;
-    const unsigned data2 = (message >> 16) & 0x7FU;
-    std::uint8_t* keys = &held_velocity_[std::size_t{channel} * kKeys];
-    switch (kind) {
-    case 0x90:
-        keys[data1] = static_cast<std::uint8_t>(data2); // velocity 0 is a note-off
+    const ShortMessage m = unpack_short_message(message);
+    const auto channel = static_cast<std::size_t>(channel_index(m.channel()));
+    const std::uint8_t data1 = data_value(m.data1);
+    const std::uint8_t data2 = data_value(m.data2);
+    std::uint8_t* keys = &held_velocity_[channel * kKeys];
+    switch (m.kind()) {
+    case kNoteOn:
+        keys[data1] = data2; // velocity 0 is a note-off
         return;
-    case 0x80:
+    case kNoteOff:
         keys[data1] = 0;
         return;
-    case 0xA0: // key pressure belongs to a note that will not be replayed as it was
+    case kKeyPressure: // key pressure belongs to a note that will not be replayed as it was
         return;
-    case 0xB0:
-        if (data1 >= 120) { // channel mode messages end the channel's notes
+    case kControlChange:
+        if (data1 >= kFirstChannelMode) { // channel mode messages end the channel's notes
             std::fill_n(keys, kKeys, std::uint8_t{0});
-            if (data1 == 120 || data1 == 123) {
+            if (data1 == kAllSoundOff || data1 == kAllNotesOff) {
                 return;
             }
         }
@@ -34,7 +34,7 @@ void PendingState::record(std::uint32_t message) {
     default:
         break;
     }
-    if (status >= 0x80 && status < 0xF0 && messages_.size() < kMaxMessages) {
+    if (is_channel_status(m.status) && messages_.size() < kMaxMessages) {
         messages_.push_back(message);
     }
 }
@@ -45,8 +45,9 @@ std::vector<std::uint32_t> PendingState::replay() const {
         for (std::size_t key = 0; key < kKeys; ++key) {
             const int velocity = held_velocity_[channel * kKeys + key];
             if (velocity > 0) {
-                replay.push_back(pack_short_message(0x90 | static_cast<int>(channel),
-                                                    static_cast<int>(key), velocity));
+                replay.push_back(
+                    pack_short_message(status_byte(kNoteOn, static_cast<int>(channel) + 1),
+                                       static_cast<int>(key), velocity));
             }
         }
     }
