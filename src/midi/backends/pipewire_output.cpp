@@ -93,8 +93,13 @@ bool PipewireOutput::start() {
     if (loop_ == nullptr) {
         return false;
     }
+    // client-rt.conf: the graph's thread of this process runs at real-time
+    // priority where the system allows it (the plain client configuration
+    // leaves it at normal priority, late whenever the machine is busy).
     context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
-                              pw_properties_new(PW_KEY_APP_NAME, info_.name.c_str(), nullptr), 0);
+                              pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf",
+                                                PW_KEY_APP_NAME, info_.name.c_str(), nullptr),
+                              0);
     if (context_ == nullptr) {
         return false;
     }
