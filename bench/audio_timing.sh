@@ -13,6 +13,12 @@
 #   BENCH_PERIODS    JACK periods in frames, default "256"
 #   BENCH_KEYS       solo key presses per run, default 40
 #   BENCH_RUNS       runs of each, default 1
+#   BENCH_AUDIO      jack (default) or pipewire: PipeWire with WirePlumber and
+#                    pipewire-pulse (lib.sh), where the synth plays through its
+#                    native PipeWire stream and the recorder is a client of
+#                    PipeWire's JACK interface (pw-jack) linked to that stream;
+#                    the graph's period is then the stream's latency (256
+#                    frames) and BENCH_PERIODS only labels the rows.
 set -euo pipefail
 
 bench=${1:-build/bin/bench_audio_timing}
@@ -24,18 +30,28 @@ work=$bench_work
 trap 'exit 130' INT TERM
 
 export JACK_NO_START_SERVER=1
+audio=${BENCH_AUDIO:-jack}
+wrapper=()
+case $audio in
+jack) ;;
+pipewire)
+    bench_start_pipewire
+    wrapper=(pw-jack)
+    ;;
+*) echo "BENCH_AUDIO must be jack or pipewire" >&2; exit 2 ;;
+esac
 field() { tr ' ' '\n' <<<"$1" | awk -F= -v k="$2" '$1 == k {print $2}'; }
 
-printf '| period (frames) | latency setting (ms) | ticks | latency (ms) | onset error p50 / p99 / max (ms) | handler late p50 / p99 / max (ms) | key to sound leaving the synth p50 / p99 / max (ms) | CPU (%% of a core) |\n'
-printf '|---|---|---|---|---|---|---|---|\n'
+printf '| period (frames) | latency setting (ms) | ticks | latency (ms) | onset error p50 / p99 / max (ms) | handler late p50 / p99 / max (ms) | key to sound leaving the synth p50 / p99 / max (ms) | CPU (%% of a core) | missed / recorder dropouts | jumps > 2 ms / after a recorder dropout | onset p99 without those (ms) |\n'
+printf '|---|---|---|---|---|---|---|---|---|---|---|\n'
 for period in "${periods[@]}"; do
     for latency in "${latencies[@]}"; do
         for ((run = 1; run <= ${BENCH_RUNS:-1}; ++run)); do
-            bench_start_jack "$period" realtime
+            [ "$audio" = jack ] && bench_start_jack "$period" realtime
             line=$(HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
-                "$bench" --latency-ms "$latency" --rhythm-s "$rhythm_s" --keys "${BENCH_KEYS:-40}" \
+                "${wrapper[@]}" "$bench" --latency-ms "$latency" --rhythm-s "$rhythm_s" --keys "${BENCH_KEYS:-40}" \
                 2>"$work/stderr" | grep '^result ' || true)
-            bench_stop_jack
+            [ "$audio" = jack ] && bench_stop_jack
             if [ -z "$line" ]; then
                 echo "run failed (period $period, latency $latency):" >&2
                 tail -20 "$work/stderr" >&2
@@ -43,11 +59,12 @@ for period in "${periods[@]}"; do
             fi
             [ -n "${BENCH_RAW:-}" ] && echo "period=$period $line" >>"$BENCH_RAW"
             f() { field "$line" "$1"; }
-            printf '| %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s / %s / %s | %s |\n' \
+            printf '| %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s / %s / %s | %s | %s / %s | %s / %s | %s |\n' \
                 "$period" "$latency" "$(f ticks)" "$(f latency)" \
                 "$(f onset_p50)" "$(f onset_p99)" "$(f onset_max)" \
                 "$(f late_p50)" "$(f late_p99)" "$(f late_max)" \
-                "$(f key_p50)" "$(f key_p99)" "$(f key_max)" "$(f cpu_pct)"
+                "$(f key_p50)" "$(f key_p99)" "$(f key_max)" "$(f cpu_pct)" "$(f missed)" "$(f dropouts)" \
+                "$(f jumps)" "$(f recorders_jumps)" "$(f onset_p99_program)"
         done
     done
 done

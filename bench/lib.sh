@@ -104,7 +104,8 @@ bench_start_pulse() {
 
 # PipeWire as a desktop runs it (pipewire, wireplumber and pipewire-pulse in
 # a D-Bus session of their own, with a private XDG_RUNTIME_DIR) and a null
-# sink, since this machine has no sound card; exports PULSE_SERVER and sets
+# sink, since this machine has no sound card; exports PULSE_SERVER and
+# PIPEWIRE_RUNTIME_DIR (where PipeWire's own clients find it) and sets
 # bench_pipewire_pids to the three servers' processes (pipewire,
 # pipewire-pulse, wireplumber), stopped at exit.
 bench_pipewire_pids=
@@ -125,7 +126,7 @@ SESSION
         dbus-run-session -- "$bench_work/pipewire-session.sh" "$bench_work" \
         >"$bench_work/dbus.log" 2>&1 &
     bench_pids+=($!)
-    export PULSE_SERVER=unix:$run/pulse/native
+    export PULSE_SERVER=unix:$run/pulse/native PIPEWIRE_RUNTIME_DIR=$run
     local _
     for _ in $(seq 100); do
         pactl info >/dev/null 2>&1 && break

@@ -8,6 +8,11 @@
 # window, and the program's resident memory.
 #   bench/quiet_output.sh [BUILD_DIR] [RUNS]     (defaults: build, 1)
 # CPU is utime + stime (/proc/PID/stat) as a percentage of one core.
+# Each run measures each of BENCH_OUTPUTS (default "pipewire pulse") in
+# turn: pipewire is the synth's native PipeWire stream, pulse its PulseAudio
+# stream through pipewire-pulse (the program is kept from finding PipeWire's
+# own socket). BENCH_PIPEWIRE_LATENCY (e.g. 512/48000) overrides the
+# native stream's latency, to see what a longer graph period would save.
 set -euo pipefail
 build=${1:-build}
 runs=${2:-1}
@@ -42,14 +47,25 @@ click_twips() {
 }
 read -r -a servers <<<"$bench_pipewire_pids"
 
-for ((run = 1; run <= runs; run++)); do
+mkdir -p "$bench_work/no-pipewire"
+for ((r = 1; r <= runs; r++)); do
+for output in ${BENCH_OUTPUTS:-pipewire pulse}; do
+    run="$r $output"
+    case $output in
+    pipewire)
+        program_env=(PIPEWIRE_RUNTIME_DIR="$PIPEWIRE_RUNTIME_DIR")
+        [ -n "${BENCH_PIPEWIRE_LATENCY:-}" ] && program_env+=(PIPEWIRE_LATENCY="$BENCH_PIPEWIRE_LATENCY")
+        ;;
+    pulse) program_env=(PIPEWIRE_RUNTIME_DIR="$bench_work/no-pipewire") ;;
+    *) echo "BENCH_OUTPUTS: pipewire or pulse" >&2; exit 2 ;;
+    esac
     xdotool mousemove 0 0
-    log=$bench_work/midi-$run.log
-    VARKELON_MIDI_LOG=$log "$build/bin/varkelon" >/dev/null 2>>"$bench_work/stderr" &
+    log=$bench_work/midi-$r-$output.log
+    env "${program_env[@]}" VARKELON_MIDI_LOG="$log" "$build/bin/varkelon" >/dev/null 2>>"$bench_work/stderr" &
     pid=$!
     timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '.' >/dev/null 2>&1 || true
     sleep 3
-    echo "run $run stream: $(pactl list sink-inputs | grep -E 'application.name|application.icon_name|media.role|media.name' | tr -d '\t' | tr '\n' ' ')"
+    echo "run $run stream: $(pactl list sink-inputs | grep -E 'application.name|application.icon_name|media.role|media.name|client.api|node.latency' | tr -d '\t' | tr '\n' ' ')"
     echo "run $run resident memory: $(awk '/VmRSS/ {printf "%.1f MiB", $2 / 1024}' "/proc/$pid/status")"
     wid=$(xdotool search --onlyvisible --pid "$pid" --name 'Варкелон' | head -1)
     eval "$(xdotool getwindowgeometry --shell "$wid")"
@@ -57,7 +73,8 @@ for ((run = 1; run <= runs; run++)); do
     click_twips 6960 1560 1455 375   # "Аккомпанемент"
     xdotool windowfocus --sync "$wid" key --delay 80 52 # Z: C major, the style starts
     sleep 2
-    echo "run $run playing: $(cpu 10 "$pid" "${servers[@]:0:2}"), sink $(sink_state)"
+    echo "run $run playing: $(cpu 10 "$pid" "${servers[@]:0:2}"), sink $(sink_state), load $(cut -d' ' -f1 /proc/loadavg)"
+    echo "run $run MIDI messages sent: $(wc -l <"$log")"
     click_twips 7320 2040 1095 375 # "Стоп"
     xdotool mousemove 0 0          # the pointer leaves the window
     stopped=$(date +%s.%N)
@@ -75,4 +92,5 @@ for ((run = 1; run <= runs; run++)); do
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null || true
     : "$stopped"
+done
 done

@@ -37,8 +37,10 @@ public:
     virtual void resume() = 0;
 };
 
-// A PulseAudio stream (PipeWire answers as PulseAudio); null when no server
-// answers.
+// A PipeWire stream; null when no PipeWire daemon answers.
+std::unique_ptr<AudioOutput> open_pipewire_output(const AudioStreamInfo& info, AudioSource& source);
+// A PulseAudio stream (pipewire-pulse answers as PulseAudio too); null when
+// no server answers.
 std::unique_ptr<AudioOutput> open_pulse_output(const AudioStreamInfo& info, AudioSource& source);
 // A JACK client, its two ports connected to the system's playback ports;
 // null without a running server or at another sample rate than asked.

@@ -128,9 +128,13 @@ int BuiltinSynth::open() {
 bool BuiltinSynth::start_output() {
     const AudioStreamInfo info{options_.stream_name, options_.icon_name, options_.media_role,
                                options_.sample_rate, options_.period_frames};
-    // The sound server first (PipeWire answers as PulseAudio), then a running
-    // JACK server; else FluidSynth's own drivers, the ALSA device among them.
-    output_ = open_pulse_output(info, *this);
+    // The desktop's sound server first, natively where it is PipeWire, then a
+    // running JACK server; else FluidSynth's own drivers, the ALSA device
+    // among them.
+    output_ = open_pipewire_output(info, *this);
+    if (!output_) {
+        output_ = open_pulse_output(info, *this);
+    }
     if (!output_) {
         output_ = open_jack_output(info, *this);
     }
