@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synth's native PipeWire output against a PipeWire of the test's own
 // (with WirePlumber and pipewire-pulse, as a desktop runs them): how the
 // mixer lists the stream, that its sound reaches the sink, that the sink is

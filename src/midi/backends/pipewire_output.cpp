@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synth's stream on a PipeWire server, natively: the graph calls the
 // stream's process on its own real-time thread, one quantum at a time, with
 // no protocol translation in between (a PulseAudio stream keeps
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace varkelon {
 
@@ -40,8 +42,8 @@ std::string pipewire_role(std::string role) {
 
 class PipewireOutput final : public AudioOutput {
 public:
-    PipewireOutput(const AudioStreamInfo& info, AudioSource& source)
-        : info_(info), source_(source) {}
+    PipewireOutput(AudioStreamInfo info, AudioSource& source)
+        : info_(std::move(info)), source_(source) {}
     ~PipewireOutput() override;
     PipewireOutput(const PipewireOutput&) = delete;
     PipewireOutput& operator=(const PipewireOutput&) = delete;
