@@ -104,20 +104,8 @@ int main(int argc, char* argv[]) {
 
     // After the window: a MIDI keyboard is not needed to see it. Its
     // messages come on a thread of the port's and are handed to this one.
-    const auto keyboard_input = MidiKeyboardInput::start({
-        [&view](std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
-            // The message's moment is its arrival here, not when the loop gets to it.
-            const MidiClock::time_point at = MidiClock::now();
-            QMetaObject::invokeMethod(
-                &view,
-                [&view, status, data1, data2, at] { view.midi_message(status, data1, data2, at); },
-                Qt::QueuedConnection);
-        },
-        [&view] {
-            QMetaObject::invokeMethod(
-                &view, [&view] { view.midi_keyboard_gone(); }, Qt::QueuedConnection);
-        },
-    });
+    const auto keyboard_input = MidiKeyboardInput::start(
+        {view.midi_message_from_port(), view.midi_keyboard_gone_from_port()});
 
     const int status = quit_signals.requested() ? 0 : QApplication::exec();
     if (!program.ended()) {

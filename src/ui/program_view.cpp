@@ -268,6 +268,24 @@ void ProgramView::midi_keyboard_gone() {
     deliver(Kind::Release, MidiClock::now(), [this] { program_.form1().midi_keyboard_gone(); });
 }
 
+std::function<void(std::uint8_t, std::uint8_t, std::uint8_t)>
+ProgramView::midi_message_from_port() {
+    return [this](std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+        // The message's moment is its arrival here, not when the loop gets to it.
+        const MidiClock::time_point at = MidiClock::now();
+        QMetaObject::invokeMethod(
+            this, [this, status, data1, data2, at] { midi_message(status, data1, data2, at); },
+            Qt::QueuedConnection);
+    };
+}
+
+std::function<void()> ProgramView::midi_keyboard_gone_from_port() {
+    return [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { midi_keyboard_gone(); }, Qt::QueuedConnection);
+    };
+}
+
 void ProgramView::key_up(int key_code, int mask) {
     deliver(Kind::Release, input_time(),
             [this, key_code, mask] { program_.form1().key_up(key_code, mask); });

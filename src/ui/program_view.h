@@ -75,6 +75,10 @@ public:
     void midi_message(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
                       std::optional<MidiClock::time_point> at = std::nullopt);
     void midi_keyboard_gone();
+    // The two above for a MIDI keyboard's port, whose thread calls them: each
+    // is handed to this view's thread, a message stamped with its arrival.
+    std::function<void(std::uint8_t, std::uint8_t, std::uint8_t)> midi_message_from_port();
+    std::function<void()> midi_keyboard_gone_from_port();
 
 signals:
     void ended();

@@ -9,6 +9,7 @@
 #include "jack_fixture.h"
 #include "midi/backends/midi_keyboard_input.h"
 #include "midi/backends/system_midi.h"
+#include "midi/midi_facts.h"
 #include "test_support.h"
 #include "ui/main_window_view.h"
 #include "ui/program_view.h"
@@ -57,20 +58,14 @@ bool run_until(const std::function<bool()>& done, std::chrono::milliseconds time
     return false;
 }
 
-std::uint32_t kind(std::uint32_t m) {
-    return m & 0xF0U;
-}
-std::uint32_t channel(std::uint32_t m) {
-    return (m & 0x0FU) + 1;
-}
-std::uint32_t data1(std::uint32_t m) {
-    return (m >> 8) & 0x7FU;
-}
-std::uint32_t data2(std::uint32_t m) {
-    return (m >> 16) & 0x7FU;
-}
 bool is_note_on(std::uint32_t m) {
-    return kind(m) == 0x90 && data2(m) > 0;
+    return unpack_short_message(m).is_sounding_note_on();
+}
+int channel(std::uint32_t m) {
+    return unpack_short_message(m).channel();
+}
+int data1(std::uint32_t m) {
+    return unpack_short_message(m).data1;
 }
 
 TEST_F(JackKeyboard, CMinorStruckTogetherPlaysTheAccompanimentInCMinor) {
@@ -89,19 +84,8 @@ TEST_F(JackKeyboard, CMinorStruckTogetherPlaysTheAccompanimentInCMinor) {
     ProgramView view(program, &midi);
     ASSERT_TRUE(program.start());
     view.show();
-    auto input = MidiKeyboardInput::start({
-        [&view](std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
-            const MidiClock::time_point at = MidiClock::now();
-            QMetaObject::invokeMethod(
-                &view,
-                [&view, status, data1, data2, at] { view.midi_message(status, data1, data2, at); },
-                Qt::QueuedConnection);
-        },
-        [&view] {
-            QMetaObject::invokeMethod(
-                &view, [&view] { view.midi_keyboard_gone(); }, Qt::QueuedConnection);
-        },
-    });
+    auto input = MidiKeyboardInput::start(
+        {view.midi_message_from_port(), view.midi_keyboard_gone_from_port()});
     ASSERT_TRUE(input && input->on_jack());
     Form1& form = program.form1();
 
@@ -143,7 +127,8 @@ TEST_F(JackKeyboard, CMinorStruckTogetherPlaysTheAccompanimentInCMinor) {
     // The live chord once: bass C on channel 14, C-E♭-G on channel 15.
     std::vector<std::uint32_t> live;
     for (std::uint32_t m : played) {
-        if (is_note_on(m) && (channel(m) == 14 || channel(m) == 15)) {
+        if (is_note_on(m) &&
+            (channel(m) == kLiveChordBassChannel || channel(m) == kLiveChordChannel)) {
             live.push_back(m & 0xFFFFU);
         }
     }
