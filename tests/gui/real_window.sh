@@ -71,6 +71,9 @@ start_xvfb() { # [XVFB_ARGS...]
 }
 
 export HOME=$work XDG_CONFIG_HOME=$work/.config XDG_RUNTIME_DIR=$work
+# No sound server of the machine's, nor a JACK server that another test or a
+# benchmark is starting or stopping, reaches the program.
+export PIPEWIRE_RUNTIME_DIR=$work JACK_DEFAULT_SERVER=real-window-$$
 printf 'pcm.!default { type null }\n' >"$work/.asoundrc"
 export VARKELON_MIDI_LOG=$work/midi.log
 log=$VARKELON_MIDI_LOG

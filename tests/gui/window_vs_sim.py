@@ -269,8 +269,12 @@ class Window:
         if not display:
             raise RuntimeError("Xvfb did not start")
         env = dict(os.environ)
+        # No sound server of the machine's (nor a JACK server another test
+        # or a benchmark may be starting or stopping) reaches the program.
         env.update(DISPLAY=f":{display}", HOME=work, XDG_CONFIG_HOME=f"{work}/.config",
-                   XDG_RUNTIME_DIR=work, VARKELON_MIDI_LOG=f"{work}/midi.log")
+                   XDG_RUNTIME_DIR=work, PIPEWIRE_RUNTIME_DIR=work,
+                   JACK_DEFAULT_SERVER=f"window-vs-sim-{os.getpid()}",
+                   VARKELON_MIDI_LOG=f"{work}/midi.log")
         env.pop("QT_QPA_PLATFORM", None)
         self.env = env
         with open(f"{work}/.asoundrc", "w") as f:
@@ -281,9 +285,14 @@ class Window:
         self.program = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL,
                                         stderr=open(f"{work}/stderr", "w"))
         self.procs.append(self.program)
-        self.wid = self.xdo("search", "--sync", "--onlyvisible", "--pid",
-                            str(self.program.pid), "--name", "Варкелон",
-                            timeout=30).split()[0]
+        try:
+            self.wid = self.xdo("search", "--sync", "--onlyvisible", "--pid",
+                                str(self.program.pid), "--name", "Варкелон",
+                                timeout=60).split()[0]
+        except subprocess.TimeoutExpired:
+            with open(f"{work}/stderr") as f:
+                raise RuntimeError("the window did not show within 60 s; the program said:\n"
+                                   + f.read()) from None
         self.focus()
         self.xdo(*PARK)
         geometry = self.xdo("getwindowgeometry", "--shell", self.wid)
