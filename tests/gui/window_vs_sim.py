@@ -325,16 +325,18 @@ class Window:
                 return n
             time.sleep(0.005)
 
-    def before_press(self, button, x, y):
-        # Two presses of one button at one place within the double-click time
-        # make a double click in the window: keep such presses apart.
+    def press_at(self, button, x, y, *actions):
+        """Moves the pointer to (x, y) of the client area and does `actions` there.
+
+        Two presses of one button at one place within the double-click time
+        make a double click in the window: such presses are kept apart."""
         b, lx, ly, at = self.last_press
         if b == button and abs(lx - x) <= 8 and abs(ly - y) <= 8:
             gap = time.monotonic() - at
             if gap < 0.6:
                 time.sleep(0.6 - gap)
-
-    def pressed(self, button, x, y):
+        sx, sy = self.screen(x, y)
+        self.xdo("mousemove", "--sync", str(sx), str(sy), *actions)
         self.last_press = (button, x, y, time.monotonic())
 
     def menu_titles(self):
@@ -539,15 +541,12 @@ class Player:
             lines.append(f"click {top.name}")
         up, up_args = self.mods_up(mods, mask)
         lines += up
-        sx, sy = self.win.screen(x, y)
         ex, ey = self.win.screen(*(self.elsewhere(top) if away else (x, y)))
 
         def press():
-            self.win.before_press(button, x, y)
             release = (["mousemove", "--sync", str(ex), str(ey)] if away else ["sleep", "0.02"])
-            self.win.xdo("mousemove", "--sync", str(sx), str(sy), *down_args, "mousedown",
-                         str(button), *release, "mouseup", str(button), *up_args, *PARK)
-            self.win.pressed(button, x, y)
+            self.win.press_at(button, x, y, *down_args, "mousedown", str(button), *release,
+                              "mouseup", str(button), *up_args, *PARK)
 
         focus_to = top.focusable and state.enabled(top.name)
 
@@ -569,13 +568,9 @@ class Player:
         if point is None or hit(state, *point) is not c:
             return False
         x, y = point
-        sx, sy = self.win.screen(x, y)
 
         def click():
-            self.win.before_press(1, x, y)
-            self.win.xdo("mousemove", "--sync", str(sx), str(sy), "click", "--repeat", "2",
-                         "--delay", "60", "1", *PARK)
-            self.win.pressed(1, x, y)
+            self.win.press_at(1, x, y, "click", "--repeat", "2", "--delay", "60", "1", *PARK)
 
         return self.play(f"double click on {c.name}", [f"dblclick {c.name}"], [click])
 
@@ -587,7 +582,6 @@ class Player:
         text = state.text()
         # At the right end of the box: the cursor goes after the last character.
         x, y = box.x + box.w - 4, box.y + box.h // 2
-        sx, sy = self.win.screen(x, y)
         lines, keys_ = [], []
         typed = []
         for _ in range(self.rng.randint(1, 2)):
@@ -603,10 +597,7 @@ class Player:
             keys_.append(str(code))
 
         def click_and_type():
-            self.win.before_press(1, x, y)
-            self.win.xdo("mousemove", "--sync", str(sx), str(sy), "click", "1", *PARK, "key",
-                         "--delay", "20", *keys_)
-            self.win.pressed(1, x, y)
+            self.win.press_at(1, x, y, "click", "1", *PARK, "key", "--delay", "20", *keys_)
 
         def after():
             self.focus_text = True
@@ -643,13 +634,9 @@ class Player:
         top = 7 if s.name == "HScroll1" else 127
         new = max(0, min(top, value + (1 if right else -1)))
         lines = [f"scroll {s.name} {new}"] if new != value else []
-        sx, sy = self.win.screen(x, y)
 
         def click():
-            self.win.before_press(1, x, y)
-            self.win.xdo("mousemove", "--sync", str(sx), str(sy), "mousedown", "1", "sleep",
-                         "0.03", "mouseup", "1", *PARK)
-            self.win.pressed(1, x, y)
+            self.win.press_at(1, x, y, "mousedown", "1", "sleep", "0.03", "mouseup", "1", *PARK)
 
         def after():
             self.focus_text = False
