@@ -5,6 +5,10 @@
 # bench_work is a temporary folder, removed at exit; bench_on_exit adds a
 # command to run at exit (before the servers stop).
 
+# What the benchmarks run beside the program comes from Debian, as the
+# program's own dependencies do.
+"$(dirname "${BASH_SOURCE[0]}")/../scripts/install-deps" --bench
+
 bench_work=$(mktemp -d)
 bench_pids=()
 bench_exit_commands=()

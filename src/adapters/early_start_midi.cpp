@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "adapters/early_start_midi.h"
 
+#include "adapters/startup_trace.h"
+
 #include <system_error>
 
 namespace varkelon {
@@ -8,9 +10,15 @@ namespace varkelon {
 EarlyStartMidi::EarlyStartMidi(std::unique_ptr<MidiSystem> inner) : inner_(std::move(inner)) {
     // Without threads (none to be had) every call simply runs when made.
     try {
-        listing_ = std::thread([this] { early_names_ = inner_->output_names(); });
+        listing_ = std::thread([this] {
+            early_names_ = inner_->output_names();
+            trace_startup("ports-listed");
+        });
         names_waiting_ = true;
-        opening_ = std::thread([this] { early_rc_ = inner_->open(kMidiMapperId); });
+        opening_ = std::thread([this] {
+            early_rc_ = inner_->open(kMidiMapperId);
+            trace_startup("output-opened");
+        });
         open_waiting_ = true;
     } catch (const std::system_error&) {
     }

@@ -11,11 +11,19 @@
 #include "pipewire_fixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace varkelon {
@@ -210,6 +218,72 @@ TEST(PipewireOutput, WithoutADaemonIsNull) {
     EXPECT_EQ(open_pipewire_output(program_stream(), source), nullptr);
     EXPECT_EQ(source.renders.load(), 0);
     std::filesystem::remove(folder);
+}
+
+// Where a client would look for the daemon's socket decides whether one is
+// tried at all; a wrong "no" would lose the native stream on a desktop.
+TEST(PipewireOutput, LooksForTheSocketWhereAClientWouldConnect) {
+    const char* xdg_before = std::getenv("XDG_RUNTIME_DIR");
+    const std::string xdg_kept = xdg_before != nullptr ? xdg_before : "";
+    char root[] = "/tmp/varkelon-pipewire-socket-XXXXXX";
+    ASSERT_NE(mkdtemp(root), nullptr);
+    const std::filesystem::path with = std::filesystem::path(root) / "with";
+    const std::filesystem::path without = std::filesystem::path(root) / "without";
+    std::filesystem::create_directories(with);
+    std::filesystem::create_directories(without);
+    const auto make_socket = [](const std::filesystem::path& path) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        const bool bound =
+            fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (fd >= 0) {
+            close(fd); // the socket file stays
+        }
+        return bound;
+    };
+    ASSERT_TRUE(make_socket(with / "pipewire-0"));
+    ASSERT_TRUE(make_socket(with / "other"));
+    std::ofstream(without / "pipewire-0") << "not a socket";
+
+    struct Case {
+        const char* what;
+        std::string runtime, xdg, remote;
+        bool expected;
+    };
+    const std::vector<Case> cases{
+        {"the socket in PIPEWIRE_RUNTIME_DIR", with, "", "", true},
+        {"an empty runtime folder", without, "", "", false},
+        {"no folder set at all", "", "", "", false},
+        {"the socket in XDG_RUNTIME_DIR", "", with, "", true},
+        {"either folder will do", without, with, "", true},
+        {"a remote named in the folder", with, "", "other", true},
+        {"a remote named that is not there", with, "", "missing", false},
+        {"a remote by its path", without, "", (with / "other").string(), true},
+        {"a remote by a path that is not a socket", with, "", (without / "pipewire-0").string(),
+         false},
+    };
+    for (const Case& c : cases) {
+        for (const auto& [variable, value] :
+             {std::pair{"PIPEWIRE_RUNTIME_DIR", c.runtime}, std::pair{"XDG_RUNTIME_DIR", c.xdg},
+              std::pair{"PIPEWIRE_REMOTE", c.remote}}) {
+            if (value.empty()) {
+                unsetenv(variable);
+            } else {
+                setenv(variable, value.c_str(), 1);
+            }
+        }
+        unsetenv("USERPROFILE");
+        if (!std::filesystem::exists("/run/pipewire/pipewire-0")) {
+            EXPECT_EQ(pipewire_socket_may_exist(), c.expected) << c.what;
+        }
+    }
+    unsetenv("PIPEWIRE_REMOTE");
+    if (xdg_before != nullptr) {
+        setenv("XDG_RUNTIME_DIR", xdg_kept.c_str(), 1);
+    }
+    std::filesystem::remove_all(root);
 }
 
 } // namespace

@@ -39,6 +39,11 @@ public:
 
 // A PipeWire stream; null when no PipeWire daemon answers.
 std::unique_ptr<AudioOutput> open_pipewire_output(const AudioStreamInfo& info, AudioSource& source);
+// False only when no socket is there where a PipeWire client would connect
+// (PIPEWIRE_REMOTE, or pipewire-0 in the runtime folders): then
+// open_pipewire_output returns null without starting PipeWire's client,
+// which takes tens of milliseconds just to find nobody there.
+bool pipewire_socket_may_exist();
 // A PulseAudio stream (pipewire-pulse answers as PulseAudio too); null when
 // no server answers.
 std::unique_ptr<AudioOutput> open_pulse_output(const AudioStreamInfo& info, AudioSource& source);

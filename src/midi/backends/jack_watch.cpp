@@ -21,6 +21,22 @@ bool CycleBudget::take(std::uint64_t cycle, std::size_t bytes) {
     return true;
 }
 
+std::unique_ptr<std::vector<std::string>> jack_midi_input_ports(const std::string& client_name) {
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
+    if (client == nullptr) {
+        return nullptr;
+    }
+    auto names = std::make_unique<std::vector<std::string>>();
+    const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    for (std::size_t i = 0; ports != nullptr && ports[i] != nullptr; ++i) {
+        names->emplace_back(ports[i]);
+    }
+    jack_free(static_cast<void*>(ports));
+    jack_client_close(client);
+    return names;
+}
+
 std::unique_ptr<JackWatch> JackWatch::start(const std::string& client_name) {
     auto watch = std::unique_ptr<JackWatch>(new JackWatch());
     jack_status_t status{};

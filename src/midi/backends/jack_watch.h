@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace varkelon {
 
@@ -42,6 +43,15 @@ private:
     std::deque<std::pair<std::uint64_t, std::size_t>> by_cycle_;
     std::size_t pending_ = 0;
 };
+
+// The full names of the JACK MIDI ports a client can send to, as RtMidi's
+// JACK output lists them (its getPortName), asked through a client that is
+// never activated: RtMidi's own would join the server's graph just to be
+// asked, and leave it again, which costs the start-up tens of milliseconds.
+// `client_name` must differ from the program's other clients', which would
+// otherwise take a suffix while this one exists. Null when no JACK server
+// answers.
+std::unique_ptr<std::vector<std::string>> jack_midi_input_ports(const std::string& client_name);
 
 class JackWatch {
 public:

@@ -10,12 +10,14 @@
 
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -247,8 +249,35 @@ void PipewireOutput::resume() {
 
 } // namespace
 
+bool pipewire_socket_may_exist() {
+    const auto is_socket = [](const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+    };
+    const char* remote = std::getenv("PIPEWIRE_REMOTE");
+    const std::string name = remote != nullptr && *remote != '\0' ? remote : "pipewire-0";
+    if (name.find(',') != std::string::npos) {
+        return true; // a list of names: left to the client to try
+    }
+    if (name.front() == '/') {
+        return is_socket(name);
+    }
+    // The client tries the first of these that is set, then the system's
+    // folder; any of them is enough to try.
+    for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR", "USERPROFILE"}) {
+        const char* folder = std::getenv(variable);
+        if (folder != nullptr && *folder != '\0' && is_socket(std::string(folder) + "/" + name)) {
+            return true;
+        }
+    }
+    return is_socket("/run/pipewire/" + name);
+}
+
 std::unique_ptr<AudioOutput> open_pipewire_output(const AudioStreamInfo& info,
                                                   AudioSource& source) {
+    if (!pipewire_socket_may_exist()) {
+        return nullptr;
+    }
     auto output = std::make_unique<PipewireOutput>(info, source);
     if (!output->start()) {
         return nullptr;

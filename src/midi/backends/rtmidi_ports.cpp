@@ -127,27 +127,29 @@ std::unique_ptr<RtMidiPorts::Client> RtMidiPorts::make_client(RtMidi::Api api) c
 std::vector<OutputPort> RtMidiPorts::list() {
     std::vector<OutputPort> all;
     for (const RtMidi::Api api : options_.apis) {
-        std::unique_ptr<Client> listing; // a JACK client just for this
-        Client* c = nullptr;
+        std::vector<std::string> names;
         if (api == RtMidi::LINUX_ALSA) {
             if (!alsa_) {
                 alsa_ = make_client(api);
             }
-            c = alsa_.get();
-        } else {
-            listing = make_client(api);
-            c = listing.get();
-        }
-        if (c == nullptr) {
-            continue;
-        }
-        std::vector<std::string> names;
-        try {
-            const unsigned count = c->out->getPortCount();
-            for (unsigned i = 0; i < count; ++i) {
-                names.push_back(c->out->getPortName(i));
+            if (!alsa_) {
+                continue;
             }
-        } catch (const std::exception&) {
+            try {
+                const unsigned count = alsa_->out->getPortCount();
+                for (unsigned i = 0; i < count; ++i) {
+                    names.push_back(alsa_->out->getPortName(i));
+                }
+            } catch (const std::exception&) {
+                continue;
+            }
+        } else if (api == RtMidi::UNIX_JACK) {
+            const auto jack = jack_midi_input_ports(options_.client_name + "-ports");
+            if (!jack) {
+                continue;
+            }
+            names = *jack;
+        } else {
             continue;
         }
         auto ports = offered_ports(api, names, options_.client_name);
