@@ -76,6 +76,47 @@ TEST(RenderingFront, FollowsAnOutputThatLostTimeWithinHalfASecond) {
     EXPECT_NEAR(front.lead_ms(-100.0), before - 8.0, 1e-9);
 }
 
+// With the server's cycle starts, how late the thread woke does not count,
+// time lost is followed at once, and readings without them no longer count.
+TEST(RenderingFront, TheServersCycleStartsAreTakenAsTheyCome) {
+    RenderingFront front;
+    front.sample(110.0, 100.0);
+    front.sample_cycle(205.0, 200.0);
+    EXPECT_EQ(front.lead_ms(-100.0), 5.0) << "the cycle's lead, not the larger one before";
+    front.sample(400.0, 380.0);
+    EXPECT_EQ(front.lead_ms(-100.0), 5.0) << "a reading against the wake-up is left out";
+    front.sample_cycle(240.0, 243.0);
+    EXPECT_EQ(front.lead_ms(-100.0), -3.0) << "time lost: followed from the next cycle on";
+    front.forget();
+    front.sample(400.0, 380.0);
+    EXPECT_EQ(front.lead_ms(-100.0), 20.0) << "after forget() an output without them counts";
+}
+
+// A message placed at nearest_block_tick() is taken at the start of the
+// block nearest its moment: that block is the first whose time (as
+// FluidSynth computes it) reaches the tick, and it starts at most half a
+// block from the moment. (At rates above 64 kHz a block is shorter than the
+// sequencer's millisecond, and two blocks can share one time.)
+TEST(NearestBlockTick, TheBlockTakingTheMessageStartsNearestItsMoment) {
+    for (const double rate : {44100.0, 48000.0, 64000.0}) {
+        const double block_ms = 64 * 1000.0 / rate;
+        const auto sequencer_ms = [rate](long block) {
+            return static_cast<unsigned>(1000.0 * static_cast<double>(block * 64) / rate);
+        };
+        for (double at = 0.0; at < 200.0; at += 0.037) {
+            const unsigned tick = nearest_block_tick(at, rate);
+            long taken = 0; // the first block whose time reaches the tick
+            while (sequencer_ms(taken) < tick) {
+                ++taken;
+            }
+            const double start = static_cast<double>(taken) * block_ms;
+            ASSERT_LE(std::abs(start - at), block_ms / 2 + 1e-9)
+                << "rate " << rate << ", moment " << at << " ms: block at " << start;
+        }
+    }
+    EXPECT_EQ(nearest_block_tick(-3.0, 48000), 0U) << "before the start: the first block";
+}
+
 // ------------------------------------------------------------ timed queue
 
 TEST(TimedQueue, KeepsTheOrderSentAndHandsOutOnlyWhatIsDue) {

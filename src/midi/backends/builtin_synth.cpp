@@ -20,6 +20,8 @@ namespace {
 
 // The SoundFont loader's nice value: below the program's other threads.
 constexpr int kLoaderNice = 10;
+// FluidSynth renders this many frames at a time.
+constexpr int kFluidBlock = 64;
 // Long enough that the limiter does not pump with each beat of a rhythm.
 constexpr double kLimiterReleaseMs = 300.0;
 
@@ -215,7 +217,10 @@ void BuiltinSynth::schedule(std::uint32_t message, MidiClock::time_point at) {
     pins_.before_queued(message, queue_.next_number());
     // One latency for all, and never before the message sent before it.
     const unsigned target =
-        queue_.push(message, host_ms(at) + lead_ms() + options_.latency_ms).at_tick;
+        queue_
+            .push(message, nearest_block_tick(host_ms(at) + lead_ms() + options_.latency_ms,
+                                              options_.sample_rate))
+            .at_tick;
     // The wake-up already asked for at this moment takes this one along,
     // unless it has been and gone.
     fluid_sequencer_t* seq = fluid_->sequencer();
@@ -325,12 +330,21 @@ bool BuiltinSynth::wait_until_loaded(std::chrono::milliseconds timeout) {
     return loaded_;
 }
 
-void BuiltinSynth::render(float* stereo, int frames) {
+void BuiltinSynth::render(float* stereo, int frames,
+                          std::optional<std::chrono::nanoseconds> cycle_started_ago) {
     if (!fluid_ || options_.output != Output::Render) {
         std::fill_n(stereo, static_cast<std::size_t>(frames) * 2, 0.0F);
         return;
     }
+    if (cycle_started_ago) {
+        cycle_started(*cycle_started_ago);
+    }
     render(stereo, stereo + 1, frames, 2);
+}
+
+void BuiltinSynth::cycle_started(std::chrono::nanoseconds ago) {
+    cycle_host_ms_ =
+        host_ms(options_.clock()) - std::chrono::duration<double, std::milli>(ago).count();
 }
 
 void BuiltinSynth::wake() {
@@ -344,6 +358,7 @@ void BuiltinSynth::wake() {
 
 bool BuiltinSynth::render(float* left, float* right, int frames, int stride) {
     if (asleep_.load()) {
+        cycle_host_ms_.reset();
         for (int i = 0; i < frames; ++i) {
             left[static_cast<std::ptrdiff_t>(i) * stride] = 0.0F;
             right[static_cast<std::ptrdiff_t>(i) * stride] = 0.0F;
@@ -351,7 +366,17 @@ bool BuiltinSynth::render(float* left, float* right, int frames, int stride) {
         return false;
     }
     fluid_synth_t* synth = fluid_->synth();
+    if (cycle_host_ms_) {
+        // The front as sampling at the clock's events would find it with no
+        // late wake-up: the start of the cycle's last block, in the
+        // sequencer's milliseconds, against the cycle's start.
+        const auto last_block = static_cast<double>(
+            frames_rendered_ + static_cast<std::uint64_t>(std::max(frames - kFluidBlock, 0)));
+        front_.sample_cycle(last_block * 1000.0 / options_.sample_rate, *cycle_host_ms_);
+        cycle_host_ms_.reset();
+    }
     fluid_synth_write_float(synth, frames, left, 0, stride, right, 0, stride);
+    frames_rendered_ += static_cast<std::uint64_t>(frames);
     limiter_.process(left, right, frames, stride);
     if (!silence_.long_enough(frames, fluid_synth_get_active_voice_count(synth) > 0,
                               peak_of(left, right, frames, stride), activity_.load())) {

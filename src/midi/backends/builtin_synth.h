@@ -133,7 +133,10 @@ public:
     // failed to). True when it loaded.
     bool wait_until_loaded(std::chrono::milliseconds timeout);
     // Render output only: writes `frames` stereo frames, interleaved L R.
-    void render(float* stereo, int frames);
+    // `cycle_started_ago`: as an output that tells when its server began
+    // the cycle would (see AudioSource::cycle_started).
+    void render(float* stereo, int frames,
+                std::optional<std::chrono::nanoseconds> cycle_started_ago = std::nullopt);
 
 private:
     // Reads and lets go of samples in the synth's SoundFont; every read
@@ -152,6 +155,7 @@ private:
 
     // The audio thread's: renders, limits, and watches for silence.
     bool render(float* left, float* right, int frames, int stride) override;
+    void cycle_started(std::chrono::nanoseconds ago) override;
     static int render_for_fluid(void* self, int frames, int nfx, float* fx[], int nout,
                                 float* out[]);
     bool start_output();
@@ -194,6 +198,12 @@ private:
     // Held across every read of samples; the audio thread only tries it.
     std::mutex sample_read_mutex_;
     RenderingFront front_; // kept by the audio thread
+    // The audio thread's: when the server began the cycle being rendered,
+    // on the host clock in ms, where the output said so.
+    std::optional<double> cycle_host_ms_;
+    // The audio thread's: frames the synth has rendered, the count its
+    // sequencer's time is made of.
+    std::uint64_t frames_rendered_ = 0;
 
     std::unique_ptr<AudioOutput> output_; // the synth's own, else FluidSynth's driver
     PeakLimiter limiter_;

@@ -80,6 +80,19 @@ int JackOutput::process(jack_nframes_t frames, void* self_pointer) {
     auto* self = static_cast<JackOutput*>(self_pointer);
     auto* left = static_cast<float*>(jack_port_get_buffer(self->left_, frames));
     auto* right = static_cast<float*>(jack_port_get_buffer(self->right_, frames));
+    // When the server says this cycle began (its time for the cycle's first
+    // frame, which a late wake-up of this thread does not move).
+    jack_nframes_t cycle_frames = 0;
+    jack_time_t cycle_us = 0;
+    jack_time_t next_us = 0;
+    float period_us = 0;
+    if (jack_get_cycle_times(self->client_, &cycle_frames, &cycle_us, &next_us, &period_us) == 0) {
+        const jack_time_t now_us = jack_get_time();
+        const std::chrono::microseconds ago(now_us > cycle_us ? now_us - cycle_us : 0);
+        if (ago < kLongestCycleAgo) {
+            self->source_.cycle_started(ago);
+        }
+    }
     self->source_.render(left, right, static_cast<int>(frames), 1);
     return 0;
 }

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -214,6 +215,17 @@ void PipewireOutput::on_process(void* self_pointer) {
     std::uint32_t frames = data.maxsize / kFrameBytes;
     if (buffer->requested != 0) {
         frames = std::min(frames, static_cast<std::uint32_t>(buffer->requested));
+    }
+    // When the graph's cycle began, by the driver's clock (monotonic), which a
+    // late wake-up of this thread does not move.
+    pw_time time{};
+    if (pw_stream_get_time_n(self->stream_, &time, sizeof time) == 0 && time.now > 0) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const std::int64_t ago = SPA_TIMESPEC_TO_NSEC(&now) - time.now;
+        if (ago >= 0 && std::chrono::nanoseconds(ago) < kLongestCycleAgo) {
+            self->source_.cycle_started(std::chrono::nanoseconds(ago));
+        }
     }
     const std::uint64_t resumes = self->resumes_.load();
     auto* samples = static_cast<float*>(data.data);
