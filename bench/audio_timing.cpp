@@ -4,7 +4,7 @@
 // into a JACK server, and a JACK client of this process recording what the
 // synth hands to JACK.
 //
-// Usage: bench_audio_timing [--latency-ms MS] [--rhythm-s S] [--keys N]
+// Usage: bench_audio_timing [--latency-ms MS] [--rhythm-s S] [--keys N] [--rest-s R]
 //
 // The rhythm plays the first style (started as a user would: "Аккомпанемент",
 // then a chord key) for S seconds, then N solo key presses come through the
@@ -28,6 +28,14 @@
 //             after a dropout of the recorder's, which it caused
 //   onset_p99_program  onset_p99 without the recorder's jumps
 // --latency-ms 0 hands every message to FluidSynth at once, as before.
+//
+// --rest-s R (R > 0): after the key presses, R seconds with nothing played,
+// so the synth falls asleep; then the pointer enters the window (the sign
+// the program wakes its audio output at), and 0.5 s later "Старт" starts the
+// rhythm for 3 s. Adds, in milliseconds against `latency` above:
+//   warned_asleep  1 when the synth slept before the pointer came
+//   warned_first   the first tick's error after the rest (signed: + is late)
+//   warned_next    the largest error of the ticks after it
 
 #include "adapters/disk_style_file.h"
 #include "app/fakes.h"
@@ -36,12 +44,14 @@
 #include "bench_stats.h"
 #include "midi/backends/system_midi.h"
 #include "midi/midi_facts.h"
+#include "ui/audio_wake.h"
 #include "ui/main_window_view.h"
 #include "ui/program_view.h"
 
 #include <jack/jack.h>
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWindow>
@@ -268,6 +278,7 @@ int main(int argc, char* argv[]) {
     double latency_ms = 10.0;
     double rhythm_s = 20;
     int keys = 40;
+    double rest_s = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--latency-ms") {
@@ -276,8 +287,11 @@ int main(int argc, char* argv[]) {
             rhythm_s = std::atof(argv[i + 1]);
         } else if (arg == "--keys") {
             keys = std::atoi(argv[i + 1]);
+        } else if (arg == "--rest-s") {
+            rest_s = std::atof(argv[i + 1]);
         } else {
-            std::fprintf(stderr, "usage: %s [--latency-ms MS] [--rhythm-s S] [--keys N]\n",
+            std::fprintf(stderr,
+                         "usage: %s [--latency-ms MS] [--rhythm-s S] [--keys N] [--rest-s R]\n",
                          argv[0]);
             return 2;
         }
@@ -304,6 +318,9 @@ int main(int argc, char* argv[]) {
     }
     ProgramView view(program, &midi);
     view.show();
+    // As the program wakes its audio output.
+    AudioWakeFilter audio_wake([&system_midi] { system_midi.synth().wake(); });
+    app.installEventFilter(&audio_wake);
 
     Recorder recorder;
     if (!recorder.start()) {
@@ -320,9 +337,33 @@ int main(int argc, char* argv[]) {
     int pressed = 0;
     QWindow* window = nullptr;
 
+    // After the rest: the pointer comes, then "Старт", then "Стоп".
+    bool warned_asleep = false;
+    std::size_t warned_from = 0;
+    std::size_t warned_to = 0;
+    const auto warned_start = [&] {
+        warned_asleep = system_midi.synth().asleep();
+        const QPointF inside(20, 20);
+        QEnterEvent enter(inside, inside, inside);
+        QCoreApplication::sendEvent(window, &enter);
+        QTimer::singleShot(500, Qt::PreciseTimer, &app, [&] {
+            warned_from = midi.hits().size();
+            view.click(ControlId{Ctl::Command2}); // "Старт"
+            QTimer::singleShot(3000, Qt::PreciseTimer, &app, [&] {
+                view.click(ControlId{Ctl::Command2}); // "Стоп"
+                warned_to = midi.hits().size();
+                QTimer::singleShot(500, &app, [] { QCoreApplication::exit(0); });
+            });
+        });
+    };
+
     const auto press_next = [&](auto& self) -> void {
         if (pressed == keys) {
-            QTimer::singleShot(500, &app, [] { QCoreApplication::exit(0); });
+            if (rest_s > 0) {
+                QTimer::singleShot(static_cast<int>(rest_s * 1000), &app, warned_start);
+            } else {
+                QTimer::singleShot(500, &app, [] { QCoreApplication::exit(0); });
+            }
             return;
         }
         QKeyEvent down(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
@@ -396,6 +437,14 @@ int main(int argc, char* argv[]) {
             errors_but_recorders.push_back(error);
         }
     }
+    std::vector<double> warned; // signed errors of the ticks after the rest
+    for (std::size_t i = warned_from; i < warned_to; ++i) {
+        if (const Recorder::Onset* o = onset_after(onsets, hits[i].stamp_ms, 60.0)) {
+            warned.push_back(o->stream_ms - hits[i].stamp_ms - latency);
+        } else {
+            ++missed;
+        }
+    }
     std::vector<double> key_ms;
     for (const double at : presses_ms) {
         if (const Recorder::Onset* o = onset_after(onsets, at, 100.0)) {
@@ -414,5 +463,14 @@ int main(int argc, char* argv[]) {
                 percentile(key_ms, 0.5), percentile(key_ms, 0.99), percentile(key_ms, 1.0), cpu_pct,
                 recorder.dropouts(), jumps, recorders_jumps,
                 percentile(errors_but_recorders, 0.99));
+    if (rest_s > 0) {
+        double next = 0;
+        for (std::size_t i = 1; i < warned.size(); ++i) {
+            next = std::max(next, std::abs(warned[i]));
+        }
+        std::printf("warned warned_asleep=%d warned_ticks=%zu warned_first=%.2f warned_next=%.2f\n",
+                    warned_asleep ? 1 : 0, warned.size(), warned.empty() ? 0.0 : warned.front(),
+                    next);
+    }
     return 0;
 }

@@ -19,6 +19,10 @@
 #                    PipeWire's JACK interface (pw-jack) linked to that stream;
 #                    the graph's period is then the stream's latency (256
 #                    frames) and BENCH_PERIODS only labels the rows.
+#   BENCH_REST_S     after the key presses, this many seconds of silence (the
+#                    synth falls asleep after 15), then the pointer enters the
+#                    window and "Старт" follows 0.5 s later; a second table
+#                    gives the first tick's error against the steady latency
 set -euo pipefail
 
 bench=${1:-build/bin/bench_audio_timing}
@@ -48,9 +52,11 @@ for period in "${periods[@]}"; do
     for latency in "${latencies[@]}"; do
         for ((run = 1; run <= ${BENCH_RUNS:-1}; ++run)); do
             [ "$audio" = jack ] && bench_start_jack "$period" realtime
-            line=$(HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
+            out=$(HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
                 "${wrapper[@]}" "$bench" --latency-ms "$latency" --rhythm-s "$rhythm_s" --keys "${BENCH_KEYS:-40}" \
-                2>"$work/stderr" | grep '^result ' || true)
+                --rest-s "${BENCH_REST_S:-0}" 2>"$work/stderr" || true)
+            line=$(grep '^result ' <<<"$out" || true)
+            warned=$(grep '^warned ' <<<"$out" || true)
             [ "$audio" = jack ] && bench_stop_jack
             if [ -z "$line" ]; then
                 echo "run failed (period $period, latency $latency):" >&2
@@ -65,6 +71,19 @@ for period in "${periods[@]}"; do
                 "$(f late_p50)" "$(f late_p99)" "$(f late_max)" \
                 "$(f key_p50)" "$(f key_p99)" "$(f key_max)" "$(f cpu_pct)" "$(f missed)" "$(f dropouts)" \
                 "$(f jumps)" "$(f recorders_jumps)" "$(f onset_p99_program)"
+            if [ -n "$warned" ]; then
+                w() { field "$warned" "$1"; }
+                asleep=no
+                [ "$(w warned_asleep)" = 1 ] && asleep=yes
+                printf '| %s | %s | %s | %s | %s | %s | %s |\n' "$period" "$latency" "$run" "$asleep" \
+                    "$(w warned_ticks)" "$(w warned_first)" "$(w warned_next)" >>"$work/warned"
+            fi
         done
     done
 done
+if [ -s "$work/warned" ]; then
+    printf '\nAfter %s s of silence, the pointer into the window, "Старт" 0.5 s later (ms against the steady latency above):\n\n' "$BENCH_REST_S"
+    printf '| period (frames) | latency setting (ms) | run | synth asleep before | ticks | first tick | largest of the next |\n'
+    printf '|---|---|---|---|---|---|---|\n'
+    cat "$work/warned"
+fi
