@@ -7,7 +7,9 @@
 
 #include <jack/jack.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 
 namespace varkelon {
 
@@ -87,9 +89,11 @@ int JackOutput::process(jack_nframes_t frames, void* self_pointer) {
     jack_time_t next_us = 0;
     float period_us = 0;
     if (jack_get_cycle_times(self->client_, &cycle_frames, &cycle_us, &next_us, &period_us) == 0) {
-        const jack_time_t now_us = jack_get_time();
-        const std::chrono::microseconds ago(now_us > cycle_us ? now_us - cycle_us : 0);
-        if (ago < kLongestCycleAgo) {
+        // Signed: the server's estimate of the start may lie a little after
+        // the moment this thread was woken.
+        const std::chrono::microseconds ago(static_cast<std::int64_t>(jack_get_time()) -
+                                            static_cast<std::int64_t>(cycle_us));
+        if (std::chrono::abs(ago) < kLongestCycleAgo) {
             self->source_.cycle_started(ago);
         }
     }

@@ -21,16 +21,16 @@ bool CycleBudget::take(std::uint64_t cycle, std::size_t bytes) {
     return true;
 }
 
-std::unique_ptr<std::vector<std::string>> jack_midi_input_ports(const std::string& client_name) {
+std::optional<std::vector<std::string>> jack_midi_input_ports(const std::string& client_name) {
     jack_status_t status{};
     jack_client_t* client = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
     if (client == nullptr) {
-        return nullptr;
+        return std::nullopt;
     }
-    auto names = std::make_unique<std::vector<std::string>>();
+    std::vector<std::string> names;
     const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
     for (std::size_t i = 0; ports != nullptr && ports[i] != nullptr; ++i) {
-        names->emplace_back(ports[i]);
+        names.emplace_back(ports[i]);
     }
     jack_free(static_cast<void*>(ports));
     jack_client_close(client);

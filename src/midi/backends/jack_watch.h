@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,9 +50,9 @@ private:
 // never activated: RtMidi's own would join the server's graph just to be
 // asked, and leave it again, which costs the start-up tens of milliseconds.
 // `client_name` must differ from the program's other clients', which would
-// otherwise take a suffix while this one exists. Null when no JACK server
-// answers.
-std::unique_ptr<std::vector<std::string>> jack_midi_input_ports(const std::string& client_name);
+// otherwise take a suffix while this one exists. Nothing when no JACK
+// server answers.
+std::optional<std::vector<std::string>> jack_midi_input_ports(const std::string& client_name);
 
 class JackWatch {
 public:

@@ -223,7 +223,7 @@ void PipewireOutput::on_process(void* self_pointer) {
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
         const std::int64_t ago = SPA_TIMESPEC_TO_NSEC(&now) - time.now;
-        if (ago >= 0 && std::chrono::nanoseconds(ago) < kLongestCycleAgo) {
+        if (std::chrono::abs(std::chrono::nanoseconds(ago)) < kLongestCycleAgo) {
             self->source_.cycle_started(std::chrono::nanoseconds(ago));
         }
     }

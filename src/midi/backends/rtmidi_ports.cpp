@@ -144,11 +144,11 @@ std::vector<OutputPort> RtMidiPorts::list() {
                 continue;
             }
         } else if (api == RtMidi::UNIX_JACK) {
-            const auto jack = jack_midi_input_ports(options_.client_name + "-ports");
+            auto jack = jack_midi_input_ports(options_.client_name + "-ports");
             if (!jack) {
                 continue;
             }
-            names = *jack;
+            names = std::move(*jack);
         } else {
             continue;
         }
