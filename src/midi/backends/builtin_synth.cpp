@@ -20,8 +20,6 @@ namespace {
 
 // The SoundFont loader's nice value: below the program's other threads.
 constexpr int kLoaderNice = 10;
-// FluidSynth renders this many frames at a time.
-constexpr int kFluidBlock = 64;
 // Long enough that the limiter does not pump with each beat of a rhythm.
 constexpr double kLimiterReleaseMs = 300.0;
 
@@ -371,7 +369,7 @@ bool BuiltinSynth::render(float* left, float* right, int frames, int stride) {
         // late wake-up: the start of the cycle's last block, in the
         // sequencer's milliseconds, against the cycle's start.
         const auto last_block = static_cast<double>(
-            frames_rendered_ + static_cast<std::uint64_t>(std::max(frames - kFluidBlock, 0)));
+            frames_rendered_ + static_cast<std::uint64_t>(std::max(frames - kFluidBlockFrames, 0)));
         front_.sample_cycle(last_block * 1000.0 / options_.sample_rate, *cycle_host_ms_);
         cycle_host_ms_.reset();
     }

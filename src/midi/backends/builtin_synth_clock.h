@@ -20,7 +20,10 @@
 
 namespace varkelon {
 
-// FluidSynth takes a message at the start of a 64-frame block, and its
+// FluidSynth renders this many frames at a time.
+constexpr int kFluidBlockFrames = 64;
+
+// FluidSynth takes a message at the start of a block, and its
 // sequencer's time at a block is that start in whole milliseconds, cut down.
 // The time of the block whose start lies nearest `at_ms` (rendered time):
 // a message placed there sounds at most half a block from its moment, where
@@ -28,7 +31,7 @@ namespace varkelon {
 // (and the millisecond rounding) late. (Above 64 kHz a block is shorter than
 // a millisecond and two can share one time: then within a millisecond.)
 inline unsigned nearest_block_tick(double at_ms, double sample_rate) {
-    constexpr double kBlockFrames = 64;
+    constexpr double kBlockFrames = kFluidBlockFrames;
     const double block = std::max(0.0, std::round(at_ms * sample_rate / (1000.0 * kBlockFrames)));
     // As FluidSynth computes it, so the two agree to the millisecond.
     return static_cast<unsigned>(1000.0 * (block * kBlockFrames) / sample_rate);
