@@ -5,6 +5,7 @@
 // synth hands to JACK.
 //
 // Usage: bench_audio_timing [--latency-ms MS] [--rhythm-s S] [--keys N] [--rest-s R]
+//                           [--ticks FILE]
 //
 // The rhythm plays the first style (started as a user would: "Аккомпанемент",
 // then a chord key) for S seconds, then N solo key presses come through the
@@ -27,6 +28,12 @@
 //   jumps     onsets more than 2 ms off; recorders_jumps those within 60 ms
 //             after a dropout of the recorder's, which it caused
 //   onset_p99_program  onset_p99 without the recorder's jumps
+//   cycle_spread  p99 of how far the server's cycle starts (jack_frames_to_time
+//             of each cycle's first frame) lie from one period apart: near 0
+//             when the server's clock runs evenly, which the onsets lean on
+// --ticks FILE appends one line per tick: its due time, the signed onset
+// error, how late its handler ran, and the onset's frame modulo FluidSynth's
+// 64-frame block (all in ms but the last).
 // --latency-ms 0 hands every message to FluidSynth at once, as before.
 //
 // --rest-s R (R > 0): after the key presses, R seconds with nothing played,
@@ -42,6 +49,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "bench_stats.h"
+#include "midi/backends/builtin_synth_clock.h"
 #include "midi/backends/system_midi.h"
 #include "midi/midi_facts.h"
 #include "ui/audio_wake.h"
@@ -165,6 +173,24 @@ public:
         return false;
     }
 
+    // p99 of |cycle length - the median length|, in ms, from the cycles'
+    // start times as the server tells them.
+    double cycle_spread_ms() const {
+        const std::size_t n = cycle_count_.load();
+        std::vector<double> lengths;
+        for (std::size_t i = 1; i < n; ++i) {
+            lengths.push_back((cycles_[i].start_us - cycles_[i - 1].start_us) / 1000.0);
+        }
+        if (lengths.empty()) {
+            return 0;
+        }
+        const double median = bench::percentile(lengths, 0.5);
+        for (double& l : lengths) {
+            l = std::abs(l - median);
+        }
+        return bench::percentile(lengths, 0.99);
+    }
+
     struct Onset {
         double stream_ms;  // the sample's place in the stream
         double cycle_ms;   // start of the cycle that took it from the synth
@@ -279,6 +305,7 @@ int main(int argc, char* argv[]) {
     double rhythm_s = 20;
     int keys = 40;
     double rest_s = 0;
+    std::string ticks_path;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--latency-ms") {
@@ -289,9 +316,12 @@ int main(int argc, char* argv[]) {
             keys = std::atoi(argv[i + 1]);
         } else if (arg == "--rest-s") {
             rest_s = std::atof(argv[i + 1]);
+        } else if (arg == "--ticks") {
+            ticks_path = argv[i + 1];
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--latency-ms MS] [--rhythm-s S] [--keys N] [--rest-s R]\n",
+                         "usage: %s [--latency-ms MS] [--rhythm-s S] [--keys N] [--rest-s R] "
+                         "[--ticks FILE]\n",
                          argv[0]);
             return 2;
         }
@@ -408,6 +438,7 @@ int main(int argc, char* argv[]) {
     std::vector<double> delays;
     std::vector<double> lateness;
     std::vector<std::size_t> onset_frames;
+    std::vector<double> due_ms; // since the rhythm began
     std::size_t missed = 0;
     for (std::size_t i = 1; i < rhythm_hits; ++i) {
         const Recorder::Onset* o = onset_after(onsets, hits[i].stamp_ms, 60.0);
@@ -416,6 +447,7 @@ int main(int argc, char* argv[]) {
             continue;
         }
         delays.push_back(o->stream_ms - hits[i].stamp_ms);
+        due_ms.push_back(hits[i].stamp_ms - wall_start);
         onset_frames.push_back(o->frame);
         lateness.push_back(hits[i].sent_ms - hits[i].stamp_ms);
     }
@@ -426,6 +458,16 @@ int main(int argc, char* argv[]) {
     std::vector<double> errors_but_recorders;
     int jumps = 0;
     int recorders_jumps = 0;
+    if (!ticks_path.empty()) {
+        if (std::FILE* f = std::fopen(ticks_path.c_str(), "a"); f != nullptr) {
+            for (std::size_t i = 0; i < delays.size(); ++i) {
+                std::fprintf(
+                    f, "%.3f %+.3f %.3f %zu\n", due_ms[i], delays[i] - latency, lateness[i],
+                    onset_frames[i] % static_cast<std::size_t>(varkelon::kFluidBlockFrames));
+            }
+            std::fclose(f);
+        }
+    }
     for (std::size_t i = 0; i < delays.size(); ++i) {
         const double error = std::abs(delays[i] - latency);
         errors.push_back(error);
@@ -456,13 +498,13 @@ int main(int argc, char* argv[]) {
     std::printf("result latency_setting=%.1f ticks=%zu missed=%zu latency=%.2f onset_p50=%.2f "
                 "onset_p99=%.2f onset_max=%.2f late_p50=%.2f late_p99=%.2f late_max=%.2f "
                 "keys=%zu key_p50=%.2f key_p99=%.2f key_max=%.2f cpu_pct=%.1f dropouts=%d "
-                "jumps=%d recorders_jumps=%d onset_p99_program=%.2f\n",
+                "jumps=%d recorders_jumps=%d onset_p99_program=%.2f cycle_spread=%.3f\n",
                 latency_ms, delays.size(), missed, latency, percentile(errors, 0.5),
                 percentile(errors, 0.99), percentile(errors, 1.0), percentile(lateness, 0.5),
                 percentile(lateness, 0.99), percentile(lateness, 1.0), key_ms.size(),
                 percentile(key_ms, 0.5), percentile(key_ms, 0.99), percentile(key_ms, 1.0), cpu_pct,
-                recorder.dropouts(), jumps, recorders_jumps,
-                percentile(errors_but_recorders, 0.99));
+                recorder.dropouts(), jumps, recorders_jumps, percentile(errors_but_recorders, 0.99),
+                recorder.cycle_spread_ms());
     if (rest_s > 0) {
         double next = 0;
         for (std::size_t i = 1; i < warned.size(); ++i) {

@@ -19,6 +19,8 @@
 #                    PipeWire's JACK interface (pw-jack) linked to that stream;
 #                    the graph's period is then the stream's latency (256
 #                    frames) and BENCH_PERIODS only labels the rows.
+#   BENCH_TICKS      a file: every run appends a line per tick (due ms, signed
+#                    onset error, handler late, onset frame modulo 64)
 #   BENCH_REST_S     after the key presses, this many seconds of silence (the
 #                    synth falls asleep after 15), then the pointer enters the
 #                    window and "Старт" follows 0.5 s later; a second table
@@ -46,15 +48,15 @@ pipewire)
 esac
 field() { tr ' ' '\n' <<<"$1" | awk -F= -v k="$2" '$1 == k {print $2}'; }
 
-printf '| period (frames) | latency setting (ms) | ticks | latency (ms) | onset error p50 / p99 / max (ms) | handler late p50 / p99 / max (ms) | key to sound leaving the synth p50 / p99 / max (ms) | CPU (%% of a core) | missed / recorder dropouts | jumps > 2 ms / after a recorder dropout | onset p99 without those (ms) |\n'
-printf '|---|---|---|---|---|---|---|---|---|---|---|\n'
+printf '| period (frames) | latency setting (ms) | ticks | latency (ms) | onset error p50 / p99 / max (ms) | handler late p50 / p99 / max (ms) | key to sound leaving the synth p50 / p99 / max (ms) | CPU (%% of a core) | missed / recorder dropouts | jumps > 2 ms / after a recorder dropout | onset p99 without those (ms) | cycle start spread p99 (ms) |\n'
+printf '|---|---|---|---|---|---|---|---|---|---|---|---|\n'
 for period in "${periods[@]}"; do
     for latency in "${latencies[@]}"; do
         for ((run = 1; run <= ${BENCH_RUNS:-1}; ++run)); do
             [ "$audio" = jack ] && bench_start_jack "$period" realtime
             out=$(HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
                 "${wrapper[@]}" "$bench" --latency-ms "$latency" --rhythm-s "$rhythm_s" --keys "${BENCH_KEYS:-40}" \
-                --rest-s "${BENCH_REST_S:-0}" 2>"$work/stderr" || true)
+                --rest-s "${BENCH_REST_S:-0}" ${BENCH_TICKS:+--ticks "$BENCH_TICKS"} 2>"$work/stderr" || true)
             line=$(grep '^result ' <<<"$out" || true)
             warned=$(grep '^warned ' <<<"$out" || true)
             [ "$audio" = jack ] && bench_stop_jack
@@ -65,12 +67,12 @@ for period in "${periods[@]}"; do
             fi
             [ -n "${BENCH_RAW:-}" ] && echo "period=$period $line" >>"$BENCH_RAW"
             f() { field "$line" "$1"; }
-            printf '| %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s / %s / %s | %s | %s / %s | %s / %s | %s |\n' \
+            printf '| %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s / %s / %s | %s | %s / %s | %s / %s | %s | %s |\n' \
                 "$period" "$latency" "$(f ticks)" "$(f latency)" \
                 "$(f onset_p50)" "$(f onset_p99)" "$(f onset_max)" \
                 "$(f late_p50)" "$(f late_p99)" "$(f late_max)" \
                 "$(f key_p50)" "$(f key_p99)" "$(f key_max)" "$(f cpu_pct)" "$(f missed)" "$(f dropouts)" \
-                "$(f jumps)" "$(f recorders_jumps)" "$(f onset_p99_program)"
+                "$(f jumps)" "$(f recorders_jumps)" "$(f onset_p99_program)" "$(f cycle_spread)"
             if [ -n "$warned" ]; then
                 w() { field "$warned" "$1"; }
                 asleep=no

@@ -23,24 +23,16 @@ hz=$(getconf CLK_TCK)
 ticks() { # PID: utime + stime of the whole process
     awk '{print $14 + $15}' "/proc/$1/stat"
 }
-threads() { # PID: "TID:NAME ticks" per thread
-    local t
-    for t in /proc/"$1"/task/*; do
-        printf '%s:%s %s\n' "${t##*/}" "$(tr ' ' _ <"$t/comm" 2>/dev/null)" \
-            "$(awk '{$0 = substr($0, index($0, ") ") + 2); print $12 + $13}' "$t/stat" 2>/dev/null)"
-    done
-}
 # PID SECONDS: percent of a core, and the busiest threads' percent.
 measure() {
     local pid=$1 s=$2 before after
-    threads "$pid" | sort >"$bench_work/t0"
+    bench_threads "$pid" >"$bench_work/t0"
     before=$(ticks "$pid")
     sleep "$s"
     after=$(ticks "$pid")
-    threads "$pid" | sort >"$bench_work/t1"
+    bench_threads "$pid" >"$bench_work/t1"
     local split
-    split=$(join -a 2 "$bench_work/t0" "$bench_work/t1" 2>/dev/null |
-        awk -v hz="$hz" -v s="$s" '{ d = NF == 3 ? $3 - $2 : $2 } d > 0 { sub(/^[0-9]+:/, "", $1); printf "%s%s %.1f%%", n++ ? ", " : "", $1, 100 * d / hz / s }')
+    split=$(bench_thread_split "$bench_work/t0" "$bench_work/t1" "$s")
     awk -v a="$after" -v b="$before" -v hz="$hz" -v s="$s" -v parts="$split" \
         'BEGIN { printf "%.2f %% of a core (%s)\n", 100 * (a - b) / hz / s, parts }'
 }

@@ -71,6 +71,21 @@ bench_stop_jack() {
 }
 bench_on_exit bench_stop_jack
 
+# PID: "TID:NAME ticks" per thread, sorted (for bench_thread_split).
+bench_threads() {
+    local t
+    for t in /proc/"$1"/task/*; do
+        printf '%s:%s %s\n' "${t##*/}" "$(tr ' ' _ <"$t/comm" 2>/dev/null)" \
+            "$(awk '{$0 = substr($0, index($0, ") ") + 2); print $12 + $13}' "$t/stat" 2>/dev/null)"
+    done | sort
+}
+# BEFORE AFTER SECONDS: "NAME percent" of each thread that ran between two
+# bench_threads snapshots, as a percentage of one core.
+bench_thread_split() {
+    join -a 2 "$1" "$2" 2>/dev/null |
+        awk -v hz="$(getconf CLK_TCK)" -v s="$3" '{ d = NF == 3 ? $3 - $2 : $2 } d > 0 { sub(/^[0-9]+:/, "", $1); printf "%s%s %.1f%%", n++ ? ", " : "", $1, 100 * d / hz / s }'
+}
+
 # One of the two cores kept busy (an endless shell loop on CPU 1) until
 # bench_idle_core; bench_busy_pid is its process.
 bench_busy_pid=

@@ -73,7 +73,10 @@ for output in ${BENCH_OUTPUTS:-pipewire pulse}; do
     click_twips 6960 1560 1455 375   # "Аккомпанемент"
     xdotool windowfocus --sync "$wid" key --delay 80 52 # Z: C major, the style starts
     sleep 2
+    bench_threads "$pid" >"$bench_work/t0"
     echo "run $run playing: $(cpu 10 "$pid" "${servers[@]:0:2}"), sink $(sink_state), load $(cut -d' ' -f1 /proc/loadavg)"
+    bench_threads "$pid" >"$bench_work/t1"
+    echo "run $run playing, the program's threads: $(bench_thread_split "$bench_work/t0" "$bench_work/t1" 10)"
     echo "run $run MIDI messages sent: $(wc -l <"$log")"
     click_twips 7320 2040 1095 375 # "Стоп"
     xdotool mousemove 0 0          # the pointer leaves the window
