@@ -14,8 +14,9 @@
 #   OUT/help-1280x800-2x.png                        "Помощь" on that screen at scale 2: its
 #                                                   text scrolls, "Закрыть" in reach
 #   OUT/screenshot.png, playing.png, arranger.png,  the main window alone: at rest; Z, S and
-#   demo.png                                        F1 held; style 1 in G minor; the
-#                                                   demonstration
+#   demo.png, instrument-entry.png                  F1 held; style 1 in G minor; the
+#                                                   demonstration; 42 typed as the
+#                                                   instrument's number
 #
 # Each picture is of the whole screen or of the main window: there is no window
 # manager, so no frame.
@@ -107,6 +108,13 @@ play_demo() { # "Демо": "Аккомпанемент" and "Синхроста
     at_control 6000 1560 855 375 && xdotool click 1
     sleep 2
 }
+enter_instrument() { # a double click on the instrument's number, 4 and 2 typed in its box
+    at_control 3435 780 0 0 && xdotool click --repeat 2 --delay 80 1
+    sleep 0.3
+    at_control 3600 750 0 0 && xdotool click 1
+    xdotool type --delay 80 42
+    sleep 0.5
+}
 open_help() { # "Помощь", the third title from the end of the menu bar
     # Found on the screen, as the font places it: runs of dark columns, the
     # titles more than 10 pixels apart, letters and words less.
@@ -164,7 +172,8 @@ shot help-1280x800-2x 1280x800 "$at20" env QT_SCALE_FACTOR=2
 take=window
 
 # The main window alone, played.
-for shot_action in none:screenshot hold_keys:playing play_style:arranger play_demo:demo; do
+for shot_action in none:screenshot hold_keys:playing play_style:arranger play_demo:demo \
+    enter_instrument:instrument-entry; do
     action=${shot_action%%:*}
     [ "$action" = none ] && action=:
     shot "${shot_action#*:}" 800x600 "$at20"
