@@ -25,9 +25,12 @@
 //   cpu_pct   CPU of this process (all threads) while the rhythm played, % of one core
 //   missed    ticks and key presses whose sound was not found in the recording
 //   dropouts  cycles the recorder missed (its graph frame time jumped)
-//   jumps     onsets more than 2 ms off; recorders_jumps those within 60 ms
-//             after a dropout of the recorder's, which it caused
-//   onset_p99_program  onset_p99 without the recorder's jumps
+//   jumps     onsets more than 2 ms off; recorders_jumps those, and those off
+//             the grid, within 60 ms after a dropout of the recorder's, which
+//             it caused
+//   onset_p99_program  onset_p99 without what recorders_jumps counts
+//   off_grid  hits found away from the place within FluidSynth's 64-frame
+//             blocks where all the others start (frames lost in recording)
 //   cycle_spread  p99 of how far the server's cycle starts (jack_frames_to_time
 //             of each cycle's first frame) lie from one period apart: near 0
 //             when the server's clock runs evenly, which the onsets lean on
@@ -196,7 +199,7 @@ public:
         double cycle_ms;   // start of the cycle that took it from the synth
         std::size_t frame; // in the recording
     };
-    // Sound starts after at least `quiet_ms` below a tenth of the peak.
+    // Sound crossing a tenth of the peak after at least `quiet_ms` below it.
     std::vector<Onset> onsets(double quiet_ms) const {
         const std::size_t frames = frames_.load();
         float peak = 0;
@@ -215,13 +218,12 @@ public:
             }
             const auto at = static_cast<std::ptrdiff_t>(i);
             if (at - last_loud > quiet) {
-                // The sound's first sample: back from the crossing to where
-                // it rises out of the last tail's noise.
-                std::size_t first = i;
-                const std::size_t limit = i > 480 ? i - 480 : 0;
-                while (first > limit && std::abs(samples_[first - 1]) > peak * 0.001F) {
-                    --first;
-                }
+                // Every hit is the same sample at the same velocity, so the
+                // crossing lies a fixed few frames after the sound's start.
+                // (Tracing back to where the sound leaves the last hit's
+                // tail, as this did before, moved with that tail by up to
+                // 20 frames, 0.4 ms, and showed as onset error.)
+                const std::size_t first = i;
                 while (cycle + 1 < cycles && cycles_[cycle + 1].first_frame <= first) {
                     ++cycle;
                 }
@@ -453,11 +455,28 @@ int main(int argc, char* argv[]) {
     }
     const double latency = percentile(delays, 0.5);
     std::vector<double> errors;
-    // A jump (more than 2 ms off) that follows a dropout of the recorder's
-    // own is the recorder's; the rest are the program's.
+    // FluidSynth starts every sound at the start of one of its 64-frame
+    // blocks, so every hit's crossing lies at one place within the blocks of
+    // the recording: the grid's phase, the most common place. A hit found
+    // elsewhere has lost frames in the recording.
+    constexpr auto kBlock = static_cast<std::size_t>(varkelon::kFluidBlockFrames);
+    std::vector<int> places(kBlock, 0);
+    for (const std::size_t frame : onset_frames) {
+        ++places[frame % kBlock];
+    }
+    const auto phase = static_cast<std::size_t>(
+        std::distance(places.begin(), std::max_element(places.begin(), places.end())));
+    const auto off_grid = [&](std::size_t frame) {
+        const std::size_t d = (frame + kBlock - phase) % kBlock;
+        return d > 1 && d < kBlock - 1;
+    };
+    // A jump (more than 2 ms off), or a hit off the grid, that follows a
+    // dropout of the recorder's own is the recorder's; the rest are the
+    // program's.
     std::vector<double> errors_but_recorders;
     int jumps = 0;
     int recorders_jumps = 0;
+    int off_grid_count = 0;
     if (!ticks_path.empty()) {
         if (std::FILE* f = std::fopen(ticks_path.c_str(), "a"); f != nullptr) {
             for (std::size_t i = 0; i < delays.size(); ++i) {
@@ -472,7 +491,9 @@ int main(int argc, char* argv[]) {
         const double error = std::abs(delays[i] - latency);
         errors.push_back(error);
         const bool jump = error > 2.0;
-        const bool recorders = jump && recorder.dropout_before(onset_frames[i], 60.0);
+        const bool off = off_grid(onset_frames[i]);
+        const bool recorders = (jump || off) && recorder.dropout_before(onset_frames[i], 60.0);
+        off_grid_count += off ? 1 : 0;
         jumps += jump ? 1 : 0;
         recorders_jumps += recorders ? 1 : 0;
         if (!recorders) {
@@ -498,13 +519,14 @@ int main(int argc, char* argv[]) {
     std::printf("result latency_setting=%.1f ticks=%zu missed=%zu latency=%.2f onset_p50=%.2f "
                 "onset_p99=%.2f onset_max=%.2f late_p50=%.2f late_p99=%.2f late_max=%.2f "
                 "keys=%zu key_p50=%.2f key_p99=%.2f key_max=%.2f cpu_pct=%.1f dropouts=%d "
-                "jumps=%d recorders_jumps=%d onset_p99_program=%.2f cycle_spread=%.3f\n",
+                "jumps=%d recorders_jumps=%d onset_p99_program=%.2f cycle_spread=%.3f "
+                "off_grid=%d\n",
                 latency_ms, delays.size(), missed, latency, percentile(errors, 0.5),
                 percentile(errors, 0.99), percentile(errors, 1.0), percentile(lateness, 0.5),
                 percentile(lateness, 0.99), percentile(lateness, 1.0), key_ms.size(),
                 percentile(key_ms, 0.5), percentile(key_ms, 0.99), percentile(key_ms, 1.0), cpu_pct,
                 recorder.dropouts(), jumps, recorders_jumps, percentile(errors_but_recorders, 0.99),
-                recorder.cycle_spread_ms());
+                recorder.cycle_spread_ms(), off_grid_count);
     if (rest_s > 0) {
         double next = 0;
         for (std::size_t i = 1; i < warned.size(); ++i) {

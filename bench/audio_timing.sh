@@ -48,7 +48,7 @@ pipewire)
 esac
 field() { tr ' ' '\n' <<<"$1" | awk -F= -v k="$2" '$1 == k {print $2}'; }
 
-printf '| period (frames) | latency setting (ms) | ticks | latency (ms) | onset error p50 / p99 / max (ms) | handler late p50 / p99 / max (ms) | key to sound leaving the synth p50 / p99 / max (ms) | CPU (%% of a core) | missed / recorder dropouts | jumps > 2 ms / after a recorder dropout | onset p99 without those (ms) | cycle start spread p99 (ms) |\n'
+printf '| period (frames) | latency setting (ms) | ticks | latency (ms) | onset error p50 / p99 / max (ms) | handler late p50 / p99 / max (ms) | key to sound leaving the synth p50 / p99 / max (ms) | CPU (%% of a core) | missed / recorder dropouts | jumps > 2 ms / hits off the block grid / of these, caused by the recorder | onset p99 without those (ms) | cycle start spread p99 (ms) |\n'
 printf '|---|---|---|---|---|---|---|---|---|---|---|---|\n'
 for period in "${periods[@]}"; do
     for latency in "${latencies[@]}"; do
@@ -67,12 +67,12 @@ for period in "${periods[@]}"; do
             fi
             [ -n "${BENCH_RAW:-}" ] && echo "period=$period $line" >>"$BENCH_RAW"
             f() { field "$line" "$1"; }
-            printf '| %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s / %s / %s | %s | %s / %s | %s / %s | %s | %s |\n' \
+            printf '| %s | %s | %s | %s | %s / %s / %s | %s / %s / %s | %s / %s / %s | %s | %s / %s | %s / %s / %s | %s | %s |\n' \
                 "$period" "$latency" "$(f ticks)" "$(f latency)" \
                 "$(f onset_p50)" "$(f onset_p99)" "$(f onset_max)" \
                 "$(f late_p50)" "$(f late_p99)" "$(f late_max)" \
                 "$(f key_p50)" "$(f key_p99)" "$(f key_max)" "$(f cpu_pct)" "$(f missed)" "$(f dropouts)" \
-                "$(f jumps)" "$(f recorders_jumps)" "$(f onset_p99_program)" "$(f cycle_spread)"
+                "$(f jumps)" "$(f off_grid)" "$(f recorders_jumps)" "$(f onset_p99_program)" "$(f cycle_spread)"
             if [ -n "$warned" ]; then
                 w() { field "$warned" "$1"; }
                 asleep=no
