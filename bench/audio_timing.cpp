@@ -480,9 +480,8 @@ int main(int argc, char* argv[]) {
     if (!ticks_path.empty()) {
         if (std::FILE* f = std::fopen(ticks_path.c_str(), "a"); f != nullptr) {
             for (std::size_t i = 0; i < delays.size(); ++i) {
-                std::fprintf(
-                    f, "%.3f %+.3f %.3f %zu\n", due_ms[i], delays[i] - latency, lateness[i],
-                    onset_frames[i] % static_cast<std::size_t>(varkelon::kFluidBlockFrames));
+                std::fprintf(f, "%.3f %+.3f %.3f %zu\n", due_ms[i], delays[i] - latency,
+                             lateness[i], onset_frames[i] % kBlock);
             }
             std::fclose(f);
         }
