@@ -109,9 +109,9 @@ play_demo() { # "Демо": "Аккомпанемент" and "Синхроста
     sleep 2
 }
 enter_instrument() { # a double click on the instrument's number, 4 and 2 typed in its box
-    at_control 3435 780 0 0 && xdotool click --repeat 2 --delay 80 1
+    at_control 3480 600 255 255 && xdotool click --repeat 2 --delay 80 1 # its tens digit
     sleep 0.3
-    at_control 3600 750 0 0 && xdotool click 1
+    at_control 3240 600 735 330 && xdotool click 1 # the entry box
     xdotool type --delay 80 42
     sleep 0.5
 }

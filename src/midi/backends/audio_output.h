@@ -23,16 +23,13 @@ public:
     virtual bool render(float* left, float* right, int frames, int stride) = 0;
     // On the output's thread, just before render(): the server's cycle that
     // this render fills began `ago` before now, by the server's own clock
-    // (negative where the server's estimate lies after the wake-up).
+    // (negative where the server's estimate lies after the wake-up); the
+    // source judges whether to believe it.
     // Outputs that can tell (JACK, PipeWire) say so every cycle, so the
     // source can place sound against the server's cycles, which a late
     // wake-up of the output's thread does not move.
     virtual void cycle_started(std::chrono::nanoseconds ago) { static_cast<void>(ago); }
 };
-
-// A cycle said to have begun further from now than this is not believed: a clock
-// not yet running, or one from another domain.
-constexpr std::chrono::nanoseconds kLongestCycleAgo = std::chrono::milliseconds(100);
 
 struct AudioStreamInfo {
     std::string name;      // the application's and the stream's, as a mixer lists it

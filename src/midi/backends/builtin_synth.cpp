@@ -341,6 +341,12 @@ void BuiltinSynth::render(float* stereo, int frames,
 }
 
 void BuiltinSynth::cycle_started(std::chrono::nanoseconds ago) {
+    // A cycle said to have begun further from now than this is not believed:
+    // a clock not yet running, or one from another domain.
+    constexpr std::chrono::nanoseconds kLongestCycleAgo = std::chrono::milliseconds(100);
+    if (std::chrono::abs(ago) >= kLongestCycleAgo) {
+        return;
+    }
     cycle_host_ms_ =
         host_ms(options_.clock()) - std::chrono::duration<double, std::milli>(ago).count();
 }

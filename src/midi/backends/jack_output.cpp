@@ -91,11 +91,8 @@ int JackOutput::process(jack_nframes_t frames, void* self_pointer) {
     if (jack_get_cycle_times(self->client_, &cycle_frames, &cycle_us, &next_us, &period_us) == 0) {
         // Signed: the server's estimate of the start may lie a little after
         // the moment this thread was woken.
-        const std::chrono::microseconds ago(static_cast<std::int64_t>(jack_get_time()) -
-                                            static_cast<std::int64_t>(cycle_us));
-        if (std::chrono::abs(ago) < kLongestCycleAgo) {
-            self->source_.cycle_started(ago);
-        }
+        self->source_.cycle_started(std::chrono::microseconds(
+            static_cast<std::int64_t>(jack_get_time()) - static_cast<std::int64_t>(cycle_us)));
     }
     self->source_.render(left, right, static_cast<int>(frames), 1);
     return 0;

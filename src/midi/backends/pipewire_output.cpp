@@ -222,10 +222,8 @@ void PipewireOutput::on_process(void* self_pointer) {
     if (pw_stream_get_time_n(self->stream_, &time, sizeof time) == 0 && time.now > 0) {
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
-        const std::int64_t ago = SPA_TIMESPEC_TO_NSEC(&now) - time.now;
-        if (std::chrono::abs(std::chrono::nanoseconds(ago)) < kLongestCycleAgo) {
-            self->source_.cycle_started(std::chrono::nanoseconds(ago));
-        }
+        self->source_.cycle_started(
+            std::chrono::nanoseconds(SPA_TIMESPEC_TO_NSEC(&now) - time.now));
     }
     const std::uint64_t resumes = self->resumes_.load();
     auto* samples = static_cast<float*>(data.data);
